@@ -1,0 +1,21 @@
+// Pieces of the update dialog's module that the progress window and the transfer use too:
+// the module every string load names, and window centring. Includes nothing of the project.
+#ifndef UPDATE_TOOL_UI_SHARED_H
+#define UPDATE_TOOL_UI_SHARED_H
+
+#include <windows.h>
+
+// The module named in every string load and in the creation of the progress dialog.
+// None until the first transfer; a load from no module resolves to the executable itself.
+HINSTANCE ModuleInstance();
+void SetModuleInstance(HINSTANCE instance);
+
+// With mode 1 moves window so that it is centred on the primary display; any other mode
+// leaves its position unchanged. The screen size is measured once and cached.
+void CenterWindow(HWND window, int mode);
+
+// The top-left corner that centres a w x h window on a screenWidth x screenHeight screen.
+// Either may be negative when the window is larger than the screen.
+POINT CenteredPosition(int screenWidth, int screenHeight, int w, int h);
+
+#endif

@@ -1,0 +1,16 @@
+# The host build: the same sources against the simulated platform, unit-tested with GoogleTest.
+enable_testing()
+find_package(GTest REQUIRED)
+
+set(SIM_INCLUDE "${CMAKE_SOURCE_DIR}/tests/sim/include")
+add_compile_options(-Wall -Wextra)
+
+# One library per module, so that a test links the real modules it exercises and replaces
+# the others at their boundary.
+foreach(module app device transfer progress)
+    string(TOUPPER ${module} upper)
+    add_library(ut_${module} STATIC ${${upper}_SOURCES})
+    target_include_directories(ut_${module} PUBLIC "${CMAKE_SOURCE_DIR}" "${SIM_INCLUDE}")
+endforeach()
+
+add_subdirectory(tests)

@@ -1,0 +1,32 @@
+# The product: one statically linked GUI executable for 32-bit Windows.
+enable_language(RC)
+
+set(FIRMWARE_RC "${CMAKE_BINARY_DIR}/firmware.rc")
+file(CONFIGURE OUTPUT "${FIRMWARE_RC}" CONTENT
+"// Generated: the embedded firmware image.
+#include \"${CMAKE_SOURCE_DIR}/resources/resource.h\"
+LANGUAGE 9, 1
+IDR_FIRMWARE FIRMWARE \"${FIRMWARE_IMAGE}\"
+")
+set_source_files_properties("${FIRMWARE_RC}" PROPERTIES OBJECT_DEPENDS "${FIRMWARE_IMAGE}")
+
+add_executable(UpdateTool WIN32
+    app/main.cpp
+    ${APP_SOURCES} ${DEVICE_SOURCES} ${TRANSFER_SOURCES} ${PROGRESS_SOURCES}
+    resources/update_tool.rc
+    "${FIRMWARE_RC}")
+add_dependencies(UpdateTool firmware_image)
+target_include_directories(UpdateTool PRIVATE "${CMAKE_SOURCE_DIR}")
+target_compile_definitions(UpdateTool PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
+target_compile_options(UpdateTool PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections -Wall -Wextra>)
+target_link_options(UpdateTool PRIVATE
+    -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+target_link_libraries(UpdateTool PRIVATE setupapi)
+set_target_properties(UpdateTool PROPERTIES OUTPUT_NAME UpdateTool)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
+
+if(EXISTS "${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt")
+    add_subdirectory(tests/windows)
+endif()

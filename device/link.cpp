@@ -1,0 +1,90 @@
+// The link configuration, the pair of device handles, the Windows version class, and the
+// lookup that picks a discovery path.
+#include "device/device_link.h"
+
+#include "device/link_state.h"
+
+#include <initguid.h>
+#include <usbprint.h>
+
+static const char configuredHardwareId[128] = "USB\\VID_7A3D&PID_5E21&MI_01";
+
+static int linkKind = LINK_PRINTER_CLASS;
+static int scanPipeMode = 0;
+static int osFamily = -1;
+static HANDLE primaryHandle = INVALID_HANDLE_VALUE;
+static HANDLE secondaryHandle = INVALID_HANDLE_VALUE;
+static int vendorId = 0;
+static int productId = 0;
+
+LinkConfig DefaultLinkConfig()
+{
+    LinkConfig config;
+    config.kind = linkKind;
+    CopyMemory(config.hardwareId, configuredHardwareId, sizeof config.hardwareId);
+    config.scanPipeMode = scanPipeMode;
+    return config;
+}
+
+HANDLE PrimaryHandle() { return primaryHandle; }
+HANDLE SecondaryHandle() { return secondaryHandle; }
+void SetPrimaryHandle(HANDLE handle) { primaryHandle = handle; }
+void SetSecondaryHandle(HANDLE handle) { secondaryHandle = handle; }
+int CurrentLinkKind() { return linkKind; }
+
+int CloseDeviceHandles()
+{
+    if (primaryHandle != INVALID_HANDLE_VALUE)
+        CloseHandle(primaryHandle);
+    if (secondaryHandle != INVALID_HANDLE_VALUE)
+        CloseHandle(secondaryHandle);
+    primaryHandle = INVALID_HANDLE_VALUE;
+    secondaryHandle = INVALID_HANDLE_VALUE;
+    return 1;
+}
+
+void GetOsFamily(int *family)
+{
+    OSVERSIONINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+        return;
+
+    if (info.dwMajorVersion == 4) {
+        if (info.dwMinorVersion == 10)
+            *family = 0;
+        else if (info.dwMinorVersion == 90)
+            *family = 1;
+        else
+            *family = -1;
+    } else if (info.dwMajorVersion == 5) {
+        *family = info.dwMinorVersion == 0 ? 2 : 3;
+    } else {
+        *family = 3;
+    }
+}
+
+// The four characters at offset of the hardware ID, parsed as hexadecimal.
+static int ParseIdField(const char *hardwareId, int offset)
+{
+    char field[5];
+    CopyMemory(field, hardwareId + offset, 4);
+    field[4] = '\0';
+    return ParseHexField(field);
+}
+
+int FindPrinter(LinkConfig config)
+{
+    if (osFamily == -1)
+        GetOsFamily(&osFamily);
+    CloseDeviceHandles();
+    linkKind = config.kind;
+
+    if (config.kind == LINK_PRINTER_CLASS)
+        return FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily);
+
+    vendorId = ParseIdField(config.hardwareId, 8);
+    productId = ParseIdField(config.hardwareId, 17);
+    return FindScannerPort(vendorId, productId, config.scanPipeMode);
+}

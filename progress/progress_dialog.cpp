@@ -1,0 +1,2 @@
+// The modeless progress dialog, its hand-painted bar and its message pump.
+#include "progress/progress.h"

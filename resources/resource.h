@@ -1,0 +1,34 @@
+// Resource ids shared by the .rc files and the code.
+#ifndef UPDATE_TOOL_RESOURCE_H
+#define UPDATE_TOOL_RESOURCE_H
+
+// Update dialog
+#define IDD_UPDATE 101
+#define IDC_MESSAGE 111
+#define IDC_ACTION 112
+#define IDC_EXIT 113
+
+// Progress dialog
+#define IDD_PROGRESS 102
+#define IDC_PROGRESS_TEXT 114
+#define IDC_PROGRESS_FRAME 115
+
+// String table
+#define IDS_TITLE 201
+#define IDS_READY 202
+#define IDS_NOT_FOUND 203
+#define IDS_FAILED 204
+#define IDS_DONE 205
+#define IDS_TRANSFERRING 206
+#define IDS_TRANSFER 207
+#define IDS_EXIT 208
+#define IDS_RETRY 209
+#define IDS_PERCENT 210
+
+// Program icon
+#define IDI_APP 221
+
+// Embedded firmware image, of the named resource type "FIRMWARE"
+#define IDR_FIRMWARE 231
+
+#endif

@@ -1,0 +1,303 @@
+// The subset of the Win32 API the tool uses, declared for the host build. The simulated
+// platform in tests/sim (or a test's own fakes) defines these functions.
+#ifndef UPDATE_TOOL_SIM_WINDOWS_H
+#define UPDATE_TOOL_SIM_WINDOWS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#define WINAPI
+#define WINAPIV
+#define CALLBACK
+#define APIENTRY
+#define CONST const
+#define VOID void
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef uint16_t USHORT;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef unsigned int UINT;
+typedef int INT;
+typedef int BOOL;
+typedef char CHAR;
+typedef unsigned char UCHAR;
+typedef CHAR *LPSTR;
+typedef const CHAR *LPCSTR;
+typedef const CHAR *PCSTR;
+typedef void *LPVOID;
+typedef void *PVOID;
+typedef const void *LPCVOID;
+typedef BYTE *LPBYTE;
+typedef BYTE *PBYTE;
+typedef DWORD *LPDWORD;
+typedef DWORD *PDWORD;
+typedef intptr_t INT_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef uintptr_t SIZE_T;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef DWORD COLORREF;
+typedef WORD ATOM;
+
+typedef void *HANDLE;
+struct HWND__;
+typedef HWND__ *HWND;
+struct HINSTANCE__;
+typedef HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HDC__;
+typedef HDC__ *HDC;
+struct HGDIOBJ__;
+typedef HGDIOBJ__ *HGDIOBJ;
+typedef HGDIOBJ HBRUSH;
+typedef HGDIOBJ HBITMAP;
+typedef HGDIOBJ HFONT;
+struct HCURSOR__;
+typedef HCURSOR__ *HCURSOR;
+typedef HCURSOR HICON;
+struct HRSRC__;
+typedef HRSRC__ *HRSRC;
+typedef HANDLE HGLOBAL;
+typedef HANDLE HLOCAL;
+struct HMENU__;
+typedef HMENU__ *HMENU;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(c) ((BYTE)(c))
+#define GetGValue(c) ((BYTE)(((WORD)(c)) >> 8))
+#define GetBValue(c) ((BYTE)((c) >> 16))
+#define ZeroMemory(p, n) memset((p), 0, (n))
+#define CopyMemory(d, s, n) memcpy((d), (s), (n))
+
+typedef struct _GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID;
+typedef const GUID *LPCGUID;
+inline bool operator==(const GUID &a, const GUID &b) { return memcmp(&a, &b, sizeof a) == 0; }
+#define DEFINE_GUID_DECLARE(name) extern const GUID name
+
+typedef struct tagRECT {
+    LONG left, top, right, bottom;
+} RECT, *LPRECT;
+typedef const RECT *LPCRECT;
+typedef struct tagPOINT {
+    LONG x, y;
+} POINT, *LPPOINT;
+typedef struct tagSIZE {
+    LONG cx, cy;
+} SIZE, *LPSIZE;
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED *LPOVERLAPPED;
+
+typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+// Errors
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_NOT_READY 21L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_NO_MORE_ITEMS 259L
+
+// Files and devices
+#define GENERIC_READ 0x80000000UL
+#define GENERIC_WRITE 0x40000000UL
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+
+#define CTL_CODE(DeviceType, Function, Method, Access) \
+    (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
+#define METHOD_BUFFERED 0
+#define FILE_ANY_ACCESS 0
+#define FILE_DEVICE_UNKNOWN 0x00000022
+
+// Memory
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+#define HEAP_ZERO_MEMORY 0x00000008
+
+// Windows and messages
+#define WM_NULL 0x0000
+#define WM_DESTROY 0x0002
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_SETTEXT 0x000C
+#define WM_KEYDOWN 0x0100
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_USER 0x0400
+#define SW_HIDE 0
+#define SW_SHOW 5
+#define IDOK 1
+#define IDCANCEL 2
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define COLOR_WINDOW 5
+#define BN_CLICKED 0
+
+// Graphics
+#define TRANSPARENT 1
+#define OPAQUE 2
+#define SRCCOPY 0x00CC0020UL
+#define HORZRES 8
+#define VERTRES 10
+
+// Languages
+#define LANG_NEUTRAL 0x00
+#define LANG_ENGLISH 0x09
+#define LANG_JAPANESE 0x11
+#define SUBLANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define SUBLANG_ENGLISH_US 0x01
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+
+// KERNEL32
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD error);
+HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL WINAPI LocalFree(HLOCAL block);
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+int WINAPI lstrlenA(LPCSTR text);
+int WINAPI lstrcmpA(LPCSTR first, LPCSTR second);
+LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max);
+BOOL WINAPI IsDBCSLeadByte(BYTE test);
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+                      LPOVERLAPPED overlapped);
+BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                            DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
+BOOL WINAPI CloseHandle(HANDLE object);
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL data);
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand);
+void WINAPI Sleep(DWORD milliseconds);
+
+// USER32
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
+                               LPARAM param);
+HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
+                               LPARAM param);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+BOOL WINAPI DestroyWindow(HWND window);
+BOOL WINAPI IsWindow(HWND window);
+BOOL WINAPI IsWindowVisible(HWND window);
+BOOL WINAPI ShowWindow(HWND window, int command);
+BOOL WINAPI BringWindowToTop(HWND window);
+BOOL WINAPI UpdateWindow(HWND window);
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int max);
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+BOOL WINAPI EnableWindow(HWND window, BOOL enable);
+HWND WINAPI SetFocus(HWND window);
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL WINAPI ClientToScreen(HWND window, LPPOINT point);
+BOOL WINAPI ScreenToClient(HWND window, LPPOINT point);
+BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase);
+HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT *paint);
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush);
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max);
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+HCURSOR WINAPI SetCursor(HCURSOR cursor);
+DWORD WINAPI GetSysColor(int index);
+BOOL WINAPI PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove);
+BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message);
+BOOL WINAPI TranslateMessage(const MSG *message);
+LRESULT WINAPI DispatchMessageA(const MSG *message);
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...);
+LPSTR WINAPI CharLowerA(LPSTR text);
+
+// GDI32
+HDC WINAPI CreateICA(LPCSTR driver, LPCSTR device, LPCSTR port, const void *devmode);
+int WINAPI GetDeviceCaps(HDC dc, int index);
+BOOL WINAPI DeleteDC(HDC dc);
+HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+HDC WINAPI CreateCompatibleDC(HDC dc);
+HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+int WINAPI SetBkMode(HDC dc, int mode);
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy,
+                   DWORD rop);
+BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, LPSIZE size);
+
+#endif

@@ -1,0 +1,18 @@
+// Moves the firmware image to the printer: the header, then the image in chunks with progress.
+#ifndef UPDATE_TOOL_CHUNKED_TRANSFER_H
+#define UPDATE_TOOL_CHUNKED_TRANSFER_H
+
+#include <windows.h>
+
+// The update loop's transfer action: loads the embedded image and sends it.
+// Non-zero on success, 0 when the load or the transfer failed.
+int RunTransferAction(HINSTANCE instance);
+
+int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, int sendMode,
+                     const BYTE *header, DWORD headerLength, DWORD chunkSize);
+
+// 1 when the header (if any) and every byte of the image were sent, 0 at the first failure.
+int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const BYTE *header,
+                       DWORD headerLength, DWORD chunkSize);
+
+#endif

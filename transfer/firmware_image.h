@@ -1,0 +1,32 @@
+// The embedded firmware image, the transfer settings and the 24-byte transfer header.
+#ifndef UPDATE_TOOL_FIRMWARE_IMAGE_H
+#define UPDATE_TOOL_FIRMWARE_IMAGE_H
+
+#include <windows.h>
+
+enum { TRANSFER_HEADER_SIZE = 24 };
+
+struct TransferSettings {
+    int sendMode;
+    DWORD chunkSize;
+    DWORD headerLength;
+};
+
+// The compiled-in settings: SEND_WRITE, 4096-byte chunks, a 24-byte header.
+TransferSettings ShippedTransferSettings();
+
+// Locates the image resource of instance and stamps its length into the header.
+// 1 when it was found and is non-empty; the image stays mapped, never copied or freed.
+int LoadFirmwareImage(HINSTANCE instance);
+
+// Writes length into header bytes 20 to 23, most significant byte first.
+void StampImageSize(DWORD length);
+
+// What the last successful LoadFirmwareImage recorded.
+const BYTE *FirmwareImage();
+DWORD FirmwareImageLength();
+
+// The module's header buffer, TRANSFER_HEADER_SIZE bytes.
+const BYTE *TransferHeader();
+
+#endif
