@@ -1,0 +1,70 @@
+// CenterWindow's screen cache, in a process of its own: the cache lives as long as the process.
+#include "fake_desktop.h"
+
+#include "app/ui_shared.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CenterWindowCache, RemeasuresAZeroWidthThenFallsBackAndKeepsTheFallback)
+{
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+        GTEST_SKIP() << "needs a fresh process";
+    ResetDesktop();
+    HWND window = reinterpret_cast<HWND>(0x9000);
+
+    // A display that reports a width of 0 leaves the cache empty.
+    Desktop().screenWidth = 0;
+    Desktop().screenHeight = 0;
+    Desktop().dialogRect = {0, 0, 100, 100};
+    CenterWindow(window, 1);
+    EXPECT_EQ(Desktop().dialogRect.left, -50);
+    EXPECT_EQ(Desktop().infoContextsCreated, 1);
+
+    // No display context: 1024 x 768 is cached from then on.
+    Desktop().displayAvailable = false;
+    Desktop().dialogRect = {5, 7, 1105, 107};
+    CenterWindow(window, 1);
+    EXPECT_EQ(Desktop().dialogRect.left, 512 - 550);
+    EXPECT_EQ(Desktop().dialogRect.top, 384 - 50);
+    EXPECT_EQ(Desktop().dialogRect.right - Desktop().dialogRect.left, 1100);
+
+    Desktop().displayAvailable = true;
+    Desktop().screenWidth = 1920;
+    Desktop().screenHeight = 1080;
+    Desktop().dialogRect = {0, 0, 600, 200};
+    CenterWindow(window, 1);
+    EXPECT_EQ(Desktop().dialogRect.left, 212);
+    EXPECT_EQ(Desktop().dialogRect.top, 284);
+    EXPECT_EQ(Desktop().infoContextsCreated, 1);
+    EXPECT_EQ(Desktop().infoContextsDeleted, 1);
+
+    // Any mode but 1 keeps the position.
+    Desktop().dialogRect = {3, 4, 103, 54};
+    CenterWindow(window, 0);
+    EXPECT_EQ(Desktop().dialogRect.left, 3);
+    EXPECT_EQ(Desktop().dialogRect.top, 4);
+}
+
+TEST(CenterWindowCache, AMeasuredScreenIsKept)
+{
+    // Run on its own (CTest runs each test in a fresh process); combined with the test above
+    // in one process it would see that test's cache.
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+        GTEST_SKIP() << "needs a fresh process";
+    ResetDesktop();
+    HWND window = reinterpret_cast<HWND>(0x9000);
+    Desktop().screenWidth = 1920;
+    Desktop().screenHeight = 1080;
+    Desktop().dialogRect = {5, 7, 605, 207};
+    CenterWindow(window, 1);
+    EXPECT_EQ(Desktop().dialogRect.left, 660);
+    EXPECT_EQ(Desktop().dialogRect.top, 440);
+    Desktop().screenWidth = 800;
+    CenterWindow(window, 1);
+    EXPECT_EQ(Desktop().dialogRect.left, 660);
+    EXPECT_EQ(Desktop().infoContextsCreated, 1);
+}
+
+} // namespace
