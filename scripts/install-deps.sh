@@ -7,15 +7,30 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang
       g++-mingw-w64-i686 binutils-mingw-w64-i686
-      wine wine32:i386 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps)
+      wine wine32:i386 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps locales)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
-[ ${#need[@]} -eq 0 ] && exit 0
+
+# Wine takes its user language from LANG: the Japanese tests need that locale to exist.
+ensure_locales() {
+    locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$' && return 0
+    local gen=/etc/locale.gen
+    for l in "ja_JP.UTF-8 UTF-8" "en_US.UTF-8 UTF-8"; do
+        grep -q "^$l" "$gen" 2>/dev/null || echo "$l" | $SUDO tee -a "$gen" >/dev/null
+    done
+    $SUDO locale-gen >/dev/null
+}
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+if [ ${#need[@]} -eq 0 ]; then
+    ensure_locales
+    exit 0
+fi
+
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"
+ensure_locales
