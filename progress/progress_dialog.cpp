@@ -1,2 +1,352 @@
 // The modeless progress dialog, its hand-painted bar and its message pump.
 #include "progress/progress.h"
+
+#include "app/ui_shared.h"
+#include "resources/resource.h"
+
+static int nestingCount = 0;
+static HWND progressWindow = NULL;
+static HWND ownerWindow = NULL;
+static int cancelRequested = 0;
+static DWORD lastStep = 0;
+static int cancelEnabled = 0;
+static char captionText[80];
+// Far more than "-2147483648% " needs, so a longer translated format still fits.
+static char percentText[64];
+static HCURSOR savedCursor = NULL;
+static HBRUSH windowBrush = NULL;
+static HBRUSH barBrush = NULL;
+static RECT filledRect = {0, 0, 0, 0};
+static RECT emptyRect = {0, 0, 0, 0};
+static int barWidth = 0;
+static int barHeight = 0;
+static int textX = 0;
+static int textY = 0;
+static int stepScale = 100;
+static int stepOffset = 0;
+static WORD pumpFlags = PM_REMOVE | PM_NOYIELD;
+
+// The widest percentage the bar shows: the text is centred once, for this width.
+static const char referencePercent[] = "100%";
+
+void SetOwnerWindow(HWND owner)
+{
+    ownerWindow = owner;
+}
+
+DWORD BarFillWidth(DWORD total, DWORD current, int width, int scale, int offset)
+{
+    if (width <= 0)
+        return 0;
+    DWORD filled =
+        ((DWORD)scale * (DWORD)width * current / total + (DWORD)offset * (DWORD)width) / 100u;
+    if (filled > (DWORD)width)
+        filled = (DWORD)width;
+    return filled;
+}
+
+int PercentOfBar(int filledWidth, int width)
+{
+    if (width <= 0)
+        return 0;
+    return filledWidth * 100 / width;
+}
+
+POINT PercentTextOrigin(RECT bar, SIZE extent)
+{
+    POINT origin;
+    origin.x = (bar.left + bar.right - extent.cx) / 2;
+    origin.y = (bar.top + bar.bottom - extent.cy) / 2;
+    return origin;
+}
+
+COLORREF BarColour(COLORREF windowColour)
+{
+    return windowColour ^ 0x00FF00FFu;
+}
+
+RECT InnerBarRect(RECT frame)
+{
+    RECT inner;
+    inner.left = frame.left + 1;
+    inner.top = frame.top + 1;
+    inner.right = frame.right - 1;
+    inner.bottom = frame.bottom - 1;
+    return inner;
+}
+
+// The format comes from the string table, so a failed load yields an empty text.
+static void FormatPercent(char *out, int percent)
+{
+    char format[20];
+    format[0] = '\0';
+    out[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_PERCENT, format, sizeof format);
+    wsprintfA(out, format, percent);
+}
+
+// The bar is painted by hand, so screen readers cannot see it; the frame control's text
+// carries the same percentage (a black-frame static never draws its text).
+static void ShowPercentInFrame(HWND window, int percent)
+{
+    char text[sizeof percentText];
+    FormatPercent(text, percent);
+    SetDlgItemTextA(window, IDC_PROGRESS_FRAME, text);
+}
+
+void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
+{
+    COLORREF windowColour;
+
+    nestingCount += 1;
+    if (nestingCount != 1)
+        return;
+    savedCursor = SetCursor(LoadCursorA(NULL, IDC_ARROW));
+    windowColour = GetSysColor(COLOR_WINDOW);
+    windowBrush = CreateSolidBrush(windowColour);
+    barBrush = CreateSolidBrush(BarColour(windowColour));
+    // The dialog's initialisation reads all of this, and it runs inside the creation call.
+    stepScale = 100;
+    stepOffset = 0;
+    cancelEnabled = enableCancel;
+    captionText[0] = '\0';
+    LoadStringA(ModuleInstance(), stringId, captionText, sizeof captionText);
+
+    progressWindow = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_PROGRESS),
+                                        ownerWindow, ProgressDialogProc, 0);
+    if (progressWindow != NULL) {
+        ShowWindow(progressWindow, SW_SHOW);
+        BringWindowToTop(progressWindow);
+        UpdateWindow(progressWindow);
+        if (caption != NULL)
+            SetWindowTextA(progressWindow, caption);
+    }
+    EnableWindow(ownerWindow, FALSE);
+}
+
+void ProgressClose()
+{
+    // An unmatched close would drive the count below zero and no later open would ever
+    // create the window again.
+    if (nestingCount == 0)
+        return;
+    nestingCount -= 1;
+    if (nestingCount != 0)
+        return;
+    EnableWindow(ownerWindow, TRUE);
+    if (progressWindow != NULL) {
+        if (IsWindow(progressWindow))
+            DestroyWindow(progressWindow);
+        progressWindow = NULL;
+        cancelRequested = 0;
+    }
+    if (barBrush != NULL)
+        DeleteObject(barBrush);
+    barBrush = NULL;
+    if (windowBrush != NULL)
+        DeleteObject(windowBrush);
+    windowBrush = NULL;
+    SetCursor(savedCursor);
+    stepOffset = 0;
+    stepScale = 100;
+    pumpFlags = PM_REMOVE | PM_NOYIELD;
+}
+
+static int PumpProgressMessages()
+{
+    MSG message;
+
+    // With no owner the filter is empty, so this takes every message of the thread.
+    while (PeekMessageA(&message, ownerWindow, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+        if (!IsDialogMessageA(ownerWindow, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    while (!cancelRequested) {
+        if (!PeekMessageA(&message, progressWindow, 0, 0, pumpFlags))
+            break;
+        if (progressWindow != NULL && IsDialogMessageA(progressWindow, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return cancelRequested ? 0 : 1;
+}
+
+int ProgressStep(DWORD total, DWORD current)
+{
+    int alive;
+    DWORD filled;
+    LONG newRight;
+
+    lastStep = current;
+    if (progressWindow == NULL)
+        return 0;
+    alive = IsWindow(progressWindow);
+    if (alive) {
+        BringWindowToTop(progressWindow);
+        UpdateWindow(progressWindow);
+    } else if (current != 0) {
+        return 1;
+    }
+    if (!PumpProgressMessages() && current != 0)
+        return 1;
+    // A total of 0 has no position on the bar; the caller is told to stop.
+    if (total == 0)
+        return 1;
+
+    filled = BarFillWidth(total, current, barWidth, stepScale, stepOffset);
+    newRight = filledRect.left + (LONG)filled;
+    if (newRight <= filledRect.right)
+        return 0;
+    filledRect.right = newRight;
+    // The pump may have destroyed the window.
+    if (IsWindow(progressWindow)) {
+        emptyRect.left = newRight;
+        InvalidateRect(progressWindow, &emptyRect, FALSE);
+        InvalidateRect(progressWindow, &filledRect, FALSE);
+        UpdateWindow(progressWindow);
+        ShowPercentInFrame(progressWindow,
+                           PercentOfBar(filledRect.right - filledRect.left, barWidth));
+    }
+    if (current > total)
+        return 1;
+    return cancelRequested;
+}
+
+static INT_PTR InitProgressDialog(HWND window)
+{
+    HWND frame;
+    RECT frameRect = {0, 0, 0, 0};
+    POINT topLeft;
+    POINT bottomRight;
+    RECT inner;
+    SIZE extent;
+    HDC dc;
+    POINT origin;
+
+    CenterWindow(window, 1);
+    SetDlgItemTextA(window, IDC_PROGRESS_TEXT, captionText);
+
+    frame = GetDlgItem(window, IDC_PROGRESS_FRAME);
+    GetClientRect(frame, &frameRect);
+    topLeft.x = frameRect.left;
+    topLeft.y = frameRect.top;
+    ClientToScreen(frame, &topLeft);
+    ScreenToClient(window, &topLeft);
+    bottomRight.x = frameRect.right;
+    bottomRight.y = frameRect.bottom;
+    ClientToScreen(frame, &bottomRight);
+    ScreenToClient(window, &bottomRight);
+    frameRect.left = topLeft.x;
+    frameRect.top = topLeft.y;
+    frameRect.right = bottomRight.x;
+    frameRect.bottom = bottomRight.y;
+
+    inner = InnerBarRect(frameRect);
+    barWidth = inner.right - inner.left;
+    barHeight = inner.bottom - inner.top;
+    emptyRect = inner;
+
+    extent.cx = 16;
+    extent.cy = 8;
+    dc = GetDC(window);
+    if (dc != NULL) {
+        if (!GetTextExtentPoint32A(dc, referencePercent, lstrlenA(referencePercent), &extent)) {
+            extent.cx = 16;
+            extent.cy = 8;
+        }
+        ReleaseDC(window, dc);
+    }
+    origin = PercentTextOrigin(inner, extent);
+    textX = origin.x;
+    textY = origin.y;
+
+    filledRect = inner;
+    filledRect.right = inner.left;
+    ShowPercentInFrame(window, 0);
+    // The template has no control 2; a template that had one would honour enableCancel.
+    EnableWindow(GetDlgItem(window, IDCANCEL), cancelEnabled);
+    SetFocus(window);
+    return TRUE;
+}
+
+// The whole bar is drawn off screen and copied in one operation, so it never flickers.
+static void PaintProgressBar(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC screen;
+    HDC memory = NULL;
+    HBITMAP bitmap = NULL;
+    HGDIOBJ oldBitmap = NULL;
+    RECT filled;
+    RECT empty;
+    LONG shiftX = filledRect.left;
+    LONG shiftY = filledRect.top;
+
+    ZeroMemory(&paint, sizeof paint);
+    screen = BeginPaint(window, &paint);
+    if (screen == NULL)
+        goto done;
+    memory = CreateCompatibleDC(screen);
+    if (memory == NULL)
+        goto done;
+    // Compatible with the screen, not with the memory context, whose default bitmap is
+    // monochrome.
+    bitmap = CreateCompatibleBitmap(screen, barWidth, barHeight);
+    if (bitmap == NULL)
+        goto done;
+    oldBitmap = SelectObject(memory, bitmap);
+
+    filled.left = filledRect.left - shiftX;
+    filled.top = filledRect.top - shiftY;
+    filled.right = filledRect.right - shiftX;
+    filled.bottom = filledRect.bottom - shiftY;
+    FillRect(memory, &filled, barBrush);
+    empty.left = emptyRect.left - shiftX;
+    empty.top = emptyRect.top - shiftY;
+    empty.right = emptyRect.right - shiftX;
+    empty.bottom = emptyRect.bottom - shiftY;
+    FillRect(memory, &empty, windowBrush);
+
+    FormatPercent(percentText, PercentOfBar(filledRect.right - filledRect.left, barWidth));
+    SetBkMode(memory, TRANSPARENT);
+    TextOutA(memory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
+    BitBlt(screen, shiftX, shiftY, barWidth, barHeight, memory, 0, 0, SRCCOPY);
+done:
+    if (oldBitmap != NULL)
+        SelectObject(memory, oldBitmap);
+    if (bitmap != NULL)
+        DeleteObject(bitmap);
+    if (memory != NULL)
+        DeleteDC(memory);
+    EndPaint(window, &paint);
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)wParam;
+    (void)lParam;
+    switch (message) {
+    case WM_INITDIALOG:
+        return InitProgressDialog(window);
+    case WM_PAINT:
+        PaintProgressBar(window);
+        return 0;
+    case WM_CLOSE:
+        // Gated on the last step, not on cancelEnabled: once the bar has moved, the dialog
+        // can always be dismissed, though the transfer behind it carries on.
+        if (lastStep != 0) {
+            cancelRequested = 1;
+            DestroyWindow(window);
+        }
+        return 0;
+    case WM_COMMAND:
+        if (lastStep != 0)
+            cancelRequested = 1;
+        return 0;
+    default:
+        return FALSE;
+    }
+}

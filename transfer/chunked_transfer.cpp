@@ -1,8 +1,79 @@
 // The transfer action: header, then the image in chunks while the progress bar advances.
 #include "transfer/chunked_transfer.h"
 
+#include "app/ui_shared.h"
+#include "device/device_link.h"
+#include "progress/progress.h"
+#include "resources/resource.h"
+#include "transfer/firmware_image.h"
+
 int RunTransferAction(HINSTANCE instance)
 {
-    (void)instance;
-    return 0;
+    if (!LoadFirmwareImage(instance))
+        return 0;
+    TransferSettings settings = ShippedTransferSettings();
+    return TransferFirmware(instance, FirmwareImage(), FirmwareImageLength(), settings.sendMode,
+                            TransferHeader(), settings.headerLength, settings.chunkSize);
+}
+
+int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, int sendMode,
+                     const BYTE *header, DWORD headerLength, DWORD chunkSize)
+{
+    SetModuleInstance(instance);
+    // No owner: no other window is disabled while the progress dialog is up.
+    SetOwnerWindow(NULL);
+    return SendFirmwareChunks(image, imageLength, sendMode, header, headerLength, chunkSize) != 0
+               ? 1
+               : 0;
+}
+
+// The number of progress steps: one per piece, the last piece possibly short. Written without
+// the usual (length + size - 1) so that a length near 4 GiB cannot wrap to a small count.
+static DWORD StepCount(DWORD imageLength, DWORD chunkSize)
+{
+    return imageLength / chunkSize + (imageLength % chunkSize != 0 ? 1 : 0);
+}
+
+int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const BYTE *header,
+                       DWORD headerLength, DWORD chunkSize)
+{
+    int result = 0;
+    DWORD stepCount = 0;
+    DWORD offset = 0;
+    DWORD remaining = imageLength;
+    DWORD index = 0;
+    char caption[128];
+
+    // Nothing to send, or no way to cut it into pieces: fail before the printer sees a header
+    // announcing an image that never follows. The bar could not be driven either: its
+    // arithmetic divides by the step count.
+    if (image == NULL || imageLength == 0 || chunkSize == 0)
+        return 0;
+    if (headerLength != 0 && !SendToDevice(sendMode, header, NULL, headerLength))
+        return 0;
+
+    stepCount = StepCount(imageLength, chunkSize);
+    caption[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
+    ProgressOpen(IDS_TRANSFERRING, 0, caption);
+    // The step results are not consulted: a cancel from the progress window must not leave
+    // the printer with half an image, so only a failed send ends the transfer.
+    ProgressStep(stepCount, 0);
+
+    while (remaining > chunkSize) {
+        if (!SendToDevice(sendMode, image + offset, NULL, chunkSize))
+            goto done;
+        remaining -= chunkSize;
+        offset += chunkSize;
+        index += 1;
+        ProgressStep(stepCount, index);
+    }
+    // The last piece, short or of full size, always goes here; remaining is at least 1.
+    if (!SendToDevice(sendMode, image + offset, NULL, remaining))
+        goto done;
+    ProgressStep(stepCount, stepCount);
+    result = 1;
+done:
+    ProgressClose();
+    return result;
 }
