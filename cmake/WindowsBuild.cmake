@@ -26,6 +26,7 @@ target_link_options(UpdateTool PRIVATE
 target_link_libraries(UpdateTool PRIVATE setupapi)
 set_target_properties(UpdateTool PROPERTIES OUTPUT_NAME UpdateTool)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
+include(cmake/Release.cmake)
 
 if(EXISTS "${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt")
     add_subdirectory(tests/windows)
