@@ -1,0 +1,902 @@
+// The simulated user32: windows and dialogs from the tool's templates, the thread's message
+// queue, modal loops driven by a scripted user, painting, cursors and system colours.
+#include "sim_ui_internal.h"
+
+#include "resources/resource.h"
+
+#include <cctype>
+#include <deque>
+
+const char *const simDialogClass = "#32770";
+
+namespace
+{
+
+const uintptr_t windowBase = 0x10000;
+const int idleLimit = 1000;
+
+struct Window {
+    bool live = false;
+    std::string className;
+    int id = 0;
+    HWND parent = NULL;
+    HWND owner = NULL;
+    std::string text;
+    bool visible = false;
+    bool enabled = true;
+    bool tabStop = false;
+    bool framed = false;
+    RECT rect = {0, 0, 0, 0}; // screen for top-level windows, parent client for children
+    DLGPROC proc = NULL;
+    bool ended = false;
+    INT_PTR result = 0;
+    bool invalid = false;
+    bool eraseRequested = false;
+    RECT update = {0, 0, 0, 0};
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+    std::vector<COLORREF> surface;
+};
+
+struct ControlTemplate {
+    const char *className;
+    int id;
+    int x, y, cx, cy;
+    bool tabStop;
+};
+
+struct DialogTemplate {
+    int id;
+    int cx, cy;
+    const ControlTemplate *controls;
+    int count;
+};
+
+// resources/dialogs_en.rc
+const ControlTemplate updateControls[] = {
+    {"Static", IDC_MESSAGE, 10, 10, 275, 50, false},
+    {"Button", IDC_ACTION, 160, 60, 60, 14, true},
+    {"Button", IDC_EXIT, 225, 60, 60, 14, true},
+};
+const ControlTemplate progressControls[] = {
+    {"Static", IDC_PROGRESS_TEXT, 10, 10, 170, 10, false},
+    {"Static", IDC_PROGRESS_FRAME, 10, 40, 170, 13, false},
+};
+const DialogTemplate templates[] = {
+    {IDD_UPDATE, 290, 80, updateControls, 3},
+    {IDD_PROGRESS, 190, 80, progressControls, 2},
+};
+
+std::deque<Window> windows;
+std::deque<MSG> queue;
+HWND focus = NULL;
+SimModalUser modalUser;
+SimUiCounters counters;
+std::vector<MSG> delivered;
+std::vector<SimInvalidation> invalidations;
+std::vector<SimEnableCall> enableCalls;
+bool failCreateDialog = false;
+bool failGetDC = false;
+HCURSOR currentCursor = NULL;
+COLORREF sysColors[31];
+
+HWND HandleOf(size_t index)
+{
+    return (HWND)(windowBase + 4 * index);
+}
+
+Window *Find(HWND window)
+{
+    uintptr_t value = (uintptr_t)window;
+    if (value < windowBase || (value - windowBase) % 4 != 0)
+        return NULL;
+    size_t index = (value - windowBase) / 4;
+    if (index >= windows.size() || !windows[index].live)
+        return NULL;
+    return &windows[index];
+}
+
+int ClientWidth(const Window &w)
+{
+    return w.rect.right - w.rect.left - (w.framed ? 2 * simFrameSide : 0);
+}
+
+int ClientHeight(const Window &w)
+{
+    return w.rect.bottom - w.rect.top - (w.framed ? simFrameTop + simFrameSide : 0);
+}
+
+POINT ClientOrigin(HWND window)
+{
+    POINT origin = {0, 0};
+    Window *w = Find(window);
+    if (w == NULL)
+        return origin;
+    if (w->parent != NULL)
+        origin = ClientOrigin(w->parent);
+    origin.x += w->rect.left + (w->framed ? simFrameSide : 0);
+    origin.y += w->rect.top + (w->framed ? simFrameTop : 0);
+    return origin;
+}
+
+bool IsDescendant(HWND ancestor, HWND window)
+{
+    Window *w = Find(window);
+    while (w != NULL && w->parent != NULL) {
+        if (w->parent == ancestor)
+            return true;
+        w = Find(w->parent);
+    }
+    return false;
+}
+
+void ResizeSurface(Window &w)
+{
+    int width = ClientWidth(w) > 0 ? ClientWidth(w) : 0;
+    int height = ClientHeight(w) > 0 ? ClientHeight(w) : 0;
+    if (width == w.surfaceWidth && height == w.surfaceHeight)
+        return;
+    w.surfaceWidth = width;
+    w.surfaceHeight = height;
+    w.surface.assign((size_t)width * (size_t)height, simUnpainted);
+}
+
+HWND NewWindow(const char *className, HWND parent, int id, RECT rect, bool framed)
+{
+    windows.emplace_back();
+    Window &w = windows.back();
+    w.live = true;
+    w.className = className;
+    w.id = id;
+    w.parent = parent;
+    w.rect = rect;
+    w.framed = framed;
+    if (parent == NULL)
+        ResizeSurface(w);
+    return HandleOf(windows.size() - 1);
+}
+
+const DialogTemplate *FindTemplate(LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name))
+        return NULL;
+    for (const DialogTemplate &t : templates)
+        if (t.id == (int)(uintptr_t)name)
+            return &t;
+    return NULL;
+}
+
+void InvalidateWhole(HWND window, BOOL erase)
+{
+    Window *w = Find(window);
+    if (w == NULL || w->proc == NULL)
+        return;
+    w->invalid = true;
+    w->eraseRequested = w->eraseRequested || erase;
+    w->update.left = 0;
+    w->update.top = 0;
+    w->update.right = ClientWidth(*w);
+    w->update.bottom = ClientHeight(*w);
+}
+
+// DefDlgProc's share of a message the dialog procedure left unhandled.
+LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Window *w = Find(window);
+    if (w == NULL || w->proc == NULL)
+        return 0;
+    MSG record = {window, message, wParam, lParam, 0, {0, 0}};
+    delivered.push_back(record);
+    if (message == WM_PAINT)
+        counters.paintMessages++;
+    INT_PTR handled = w->proc(window, message, wParam, lParam);
+    w = Find(window);
+    if (handled || w == NULL)
+        return handled;
+    switch (message) {
+    case WM_CLOSE:
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     (LPARAM)GetDlgItem(window, IDCANCEL));
+        break;
+    case WM_PAINT:
+        // DefWindowProc validates what the procedure did not paint.
+        w->invalid = false;
+        w->eraseRequested = false;
+        break;
+    case WM_SETTEXT:
+        w->text = lParam ? (const char *)lParam : "";
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
+bool Matches(const MSG &m, HWND filter, UINT first, UINT last)
+{
+    if (filter == (HWND)-1) {
+        if (m.hwnd != NULL)
+            return false;
+    } else if (filter != NULL && m.hwnd != filter && !IsDescendant(filter, m.hwnd)) {
+        return false;
+    }
+    if (first == 0 && last == 0)
+        return true;
+    return m.message >= first && m.message <= last;
+}
+
+void Purge(HWND window)
+{
+    for (size_t i = 0; i < queue.size();) {
+        if (queue[i].hwnd == window)
+            queue.erase(queue.begin() + (long)i);
+        else
+            i++;
+    }
+}
+
+HWND CreateDialogFrom(LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param)
+{
+    const DialogTemplate *t = FindTemplate(templateName);
+    if (failCreateDialog || t == NULL || proc == NULL)
+        return NULL;
+    RECT rect = {0, 0, t->cx * simBaseX / 4 + 2 * simFrameSide,
+                 t->cy * simBaseY / 8 + simFrameTop + simFrameSide};
+    HWND dialog = NewWindow(simDialogClass, NULL, t->id, rect, true);
+    Find(dialog)->owner = owner;
+    Find(dialog)->proc = proc;
+    HWND firstTab = NULL;
+    for (int i = 0; i < t->count; i++) {
+        const ControlTemplate &c = t->controls[i];
+        RECT r = {c.x * simBaseX / 4, c.y * simBaseY / 8, (c.x + c.cx) * simBaseX / 4,
+                  (c.y + c.cy) * simBaseY / 8};
+        HWND control = NewWindow(c.className, dialog, c.id, r, false);
+        Find(control)->visible = true;
+        Find(control)->tabStop = c.tabStop;
+        if (c.tabStop && firstTab == NULL)
+            firstTab = control;
+    }
+    counters.dialogsCreated++;
+    if (Deliver(dialog, WM_INITDIALOG, (WPARAM)firstTab, param) && firstTab != NULL)
+        focus = firstTab;
+    if (Find(dialog) == NULL)
+        return NULL;
+    // Both templates carry WS_VISIBLE: the dialog shows itself once initialised.
+    ShowWindow(dialog, SW_SHOW);
+    return dialog;
+}
+
+} // namespace
+
+// ---- Control side
+
+void SimUiReset()
+{
+    windows.clear();
+    queue.clear();
+    focus = NULL;
+    modalUser = nullptr;
+    counters = SimUiCounters();
+    delivered.clear();
+    invalidations.clear();
+    enableCalls.clear();
+    failCreateDialog = false;
+    failGetDC = false;
+    currentCursor = NULL;
+    for (COLORREF &c : sysColors)
+        c = RGB(192, 192, 192);
+    sysColors[COLOR_WINDOW] = RGB(255, 255, 255);
+    SimGdiReset();
+    SimResourcesReset();
+}
+
+SimWindowInfo SimWindow(HWND window)
+{
+    SimWindowInfo info = {};
+    Window *w = Find(window);
+    if (w == NULL)
+        return info;
+    info.exists = true;
+    info.className = w->className;
+    info.id = w->id;
+    info.parent = w->parent;
+    info.owner = w->owner;
+    info.text = w->text;
+    info.visible = w->visible;
+    info.enabled = w->enabled;
+    GetWindowRect(window, &info.windowRect);
+    POINT origin = ClientOrigin(window);
+    info.clientRect.left = origin.x;
+    info.clientRect.top = origin.y;
+    info.clientRect.right = origin.x + ClientWidth(*w);
+    info.clientRect.bottom = origin.y + ClientHeight(*w);
+    return info;
+}
+
+HWND SimCreateWindow(const char *className, HWND parent, int id, RECT rect)
+{
+    HWND window = NewWindow(className, parent, id, rect, false);
+    Find(window)->visible = true;
+    return window;
+}
+
+HWND SimFindDialog(int templateId)
+{
+    for (size_t i = windows.size(); i-- > 0;) {
+        const Window &w = windows[i];
+        if (w.live && w.parent == NULL && w.proc != NULL && w.id == templateId)
+            return HandleOf(i);
+    }
+    return NULL;
+}
+
+int SimDialogsCreated(int templateId)
+{
+    int count = 0;
+    for (const Window &w : windows)
+        if (w.parent == NULL && w.proc != NULL && w.id == templateId)
+            count++;
+    return count;
+}
+
+int SimLiveTopLevelWindows()
+{
+    int count = 0;
+    for (const Window &w : windows)
+        if (w.live && w.parent == NULL)
+            count++;
+    return count;
+}
+
+HWND SimFocus()
+{
+    return focus;
+}
+
+void SimSetModalUser(SimModalUser user)
+{
+    modalUser = user;
+}
+
+int SimClickButton(HWND dialog, int id)
+{
+    Window *d = Find(dialog);
+    HWND control = GetDlgItem(dialog, id);
+    Window *c = Find(control);
+    if (d == NULL || c == NULL || !d->enabled || !c->visible || !c->enabled)
+        return 0;
+    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
+}
+
+void SimPressKey(HWND window, int virtualKey)
+{
+    PostMessageA(window, WM_KEYDOWN, virtualKey, 0);
+}
+
+void SimTypeChar(HWND window, char c)
+{
+    PostMessageA(window, WM_CHAR, (unsigned char)c, 0);
+}
+
+int SimQueueLength()
+{
+    return (int)queue.size();
+}
+
+SimUiCounters SimUi()
+{
+    return counters;
+}
+
+const std::vector<MSG> &SimDelivered()
+{
+    return delivered;
+}
+
+const std::vector<SimInvalidation> &SimInvalidations()
+{
+    return invalidations;
+}
+
+const std::vector<SimEnableCall> &SimEnableCalls()
+{
+    return enableCalls;
+}
+
+void SimFailCreateDialog(bool fail)
+{
+    failCreateDialog = fail;
+}
+
+void SimFailGetDC(bool fail)
+{
+    failGetDC = fail;
+}
+
+void SimSetSysColor(int index, COLORREF colour)
+{
+    if (index >= 0 && index < (int)(sizeof sysColors / sizeof sysColors[0]))
+        sysColors[index] = colour;
+}
+
+HCURSOR SimCurrentCursor()
+{
+    return currentCursor;
+}
+
+COLORREF SimPixel(HWND window, int x, int y)
+{
+    int width = 0;
+    int height = 0;
+    COLORREF *pixels = SimSurface(window, &width, &height);
+    if (pixels == NULL || x < 0 || y < 0 || x >= width || y >= height)
+        return simUnpainted;
+    return pixels[(size_t)y * (size_t)width + (size_t)x];
+}
+
+COLORREF *SimSurface(HWND window, int *width, int *height)
+{
+    Window *w = Find(window);
+    if (w == NULL || w->parent != NULL)
+        return NULL;
+    *width = w->surfaceWidth;
+    *height = w->surfaceHeight;
+    return w->surface.data();
+}
+
+// ---- USER32
+
+HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
+                               LPARAM param)
+{
+    (void)instance;
+    return CreateDialogFrom(templateName, owner, proc, param);
+}
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
+                               LPARAM param)
+{
+    (void)instance;
+    HWND dialog = CreateDialogFrom(templateName, owner, proc, param);
+    if (dialog == NULL)
+        return -1;
+    if (owner != NULL)
+        EnableWindow(owner, FALSE);
+    int idle = 0;
+    INT_PTR result = -1;
+    for (;;) {
+        Window *w = Find(dialog);
+        if (w == NULL)
+            break;
+        if (w->ended) {
+            result = w->result;
+            break;
+        }
+        MSG message;
+        if (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageA(dialog, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+            continue;
+        }
+        if (!modalUser || idle >= idleLimit || !modalUser(dialog)) {
+            counters.dialogsAbandoned++;
+            break;
+        }
+        idle++;
+    }
+    if (owner != NULL)
+        EnableWindow(owner, TRUE);
+    if (Find(dialog) != NULL)
+        DestroyWindow(dialog);
+    return result;
+}
+
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
+{
+    Window *w = Find(dialog);
+    if (w == NULL)
+        return FALSE;
+    w->ended = true;
+    w->result = result;
+    return TRUE;
+}
+
+BOOL WINAPI DestroyWindow(HWND window)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    Deliver(window, WM_DESTROY, 0, 0);
+    for (size_t i = 0; i < windows.size(); i++)
+        if (windows[i].live && windows[i].parent == window)
+            DestroyWindow(HandleOf(i));
+    w = Find(window);
+    if (w == NULL)
+        return TRUE;
+    w->live = false;
+    w->surface.clear();
+    counters.windowsDestroyed++;
+    if (focus == window)
+        focus = NULL;
+    Purge(window);
+    return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND window)
+{
+    return Find(window) != NULL;
+}
+
+BOOL WINAPI IsWindowVisible(HWND window)
+{
+    Window *w = Find(window);
+    while (w != NULL) {
+        if (!w->visible)
+            return FALSE;
+        if (w->parent == NULL)
+            return TRUE;
+        w = Find(w->parent);
+    }
+    return FALSE;
+}
+
+BOOL WINAPI ShowWindow(HWND window, int command)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    BOOL wasVisible = w->visible;
+    w->visible = command != SW_HIDE;
+    if (w->visible && !wasVisible)
+        InvalidateWhole(window, TRUE);
+    return wasVisible;
+}
+
+BOOL WINAPI BringWindowToTop(HWND window)
+{
+    counters.bringToTopCalls++;
+    return Find(window) != NULL;
+}
+
+BOOL WINAPI UpdateWindow(HWND window)
+{
+    counters.updateWindowCalls++;
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    if (w->invalid && w->visible)
+        Deliver(window, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    w->text = text != NULL ? text : "";
+    return TRUE;
+}
+
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int max)
+{
+    Window *w = Find(window);
+    if (max <= 0)
+        return 0;
+    text[0] = '\0';
+    if (w == NULL)
+        return 0;
+    int length = (int)w->text.size() < max - 1 ? (int)w->text.size() : max - 1;
+    memcpy(text, w->text.data(), (size_t)length);
+    text[length] = '\0';
+    return length;
+}
+
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
+{
+    return SetWindowTextA(GetDlgItem(dialog, id), text);
+}
+
+HWND WINAPI GetDlgItem(HWND dialog, int id)
+{
+    if (Find(dialog) == NULL)
+        return NULL;
+    for (size_t i = 0; i < windows.size(); i++)
+        if (windows[i].live && windows[i].parent == dialog && windows[i].id == id)
+            return HandleOf(i);
+    return NULL;
+}
+
+BOOL WINAPI EnableWindow(HWND window, BOOL enable)
+{
+    SimEnableCall call = {window, enable};
+    enableCalls.push_back(call);
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    BOOL wasDisabled = !w->enabled;
+    w->enabled = enable != FALSE;
+    return wasDisabled;
+}
+
+HWND WINAPI SetFocus(HWND window)
+{
+    HWND previous = focus;
+    if (window == NULL || Find(window) != NULL)
+        focus = window;
+    return previous;
+}
+
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    POINT origin = {0, 0};
+    if (w->parent != NULL)
+        origin = ClientOrigin(w->parent);
+    rect->left = origin.x + w->rect.left;
+    rect->top = origin.y + w->rect.top;
+    rect->right = origin.x + w->rect.right;
+    rect->bottom = origin.y + w->rect.bottom;
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    rect->left = 0;
+    rect->top = 0;
+    rect->right = ClientWidth(*w);
+    rect->bottom = ClientHeight(*w);
+    return TRUE;
+}
+
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    w->rect.left = x;
+    w->rect.top = y;
+    w->rect.right = x + width;
+    w->rect.bottom = y + height;
+    if (w->parent == NULL)
+        ResizeSurface(*w);
+    if (repaint)
+        InvalidateWhole(window, TRUE);
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND window, LPPOINT point)
+{
+    if (Find(window) == NULL)
+        return FALSE;
+    POINT origin = ClientOrigin(window);
+    point->x += origin.x;
+    point->y += origin.y;
+    return TRUE;
+}
+
+BOOL WINAPI ScreenToClient(HWND window, LPPOINT point)
+{
+    if (Find(window) == NULL)
+        return FALSE;
+    POINT origin = ClientOrigin(window);
+    point->x -= origin.x;
+    point->y -= origin.y;
+    return TRUE;
+}
+
+BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    SimInvalidation record = {window, {0, 0, ClientWidth(*w), ClientHeight(*w)}, erase};
+    if (rect != NULL)
+        record.rect = *rect;
+    invalidations.push_back(record);
+    if (w->proc == NULL)
+        return TRUE;
+    RECT r = record.rect;
+    if (r.left < 0)
+        r.left = 0;
+    if (r.top < 0)
+        r.top = 0;
+    if (r.right > ClientWidth(*w))
+        r.right = ClientWidth(*w);
+    if (r.bottom > ClientHeight(*w))
+        r.bottom = ClientHeight(*w);
+    if (r.right <= r.left || r.bottom <= r.top)
+        return TRUE;
+    if (!w->invalid) {
+        w->update = r;
+    } else {
+        // The update region is kept as its bounding rectangle.
+        w->update.left = r.left < w->update.left ? r.left : w->update.left;
+        w->update.top = r.top < w->update.top ? r.top : w->update.top;
+        w->update.right = r.right > w->update.right ? r.right : w->update.right;
+        w->update.bottom = r.bottom > w->update.bottom ? r.bottom : w->update.bottom;
+    }
+    w->invalid = true;
+    w->eraseRequested = w->eraseRequested || erase;
+    return TRUE;
+}
+
+HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint)
+{
+    Window *w = Find(window);
+    if (w == NULL || paint == NULL)
+        return NULL;
+    RECT clip = {0, 0, 0, 0};
+    if (w->invalid)
+        clip = w->update;
+    memset(paint, 0, sizeof *paint);
+    paint->fErase = w->eraseRequested;
+    paint->rcPaint = clip;
+    w->invalid = false;
+    w->eraseRequested = false;
+    paint->hdc = SimGdiOpenWindowDc(window, true, clip);
+    return paint->hdc;
+}
+
+BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT *paint)
+{
+    if (paint == NULL || paint->hdc == NULL) {
+        SimGdiNoteMisuse("EndPaint without the context BeginPaint gave");
+        return FALSE;
+    }
+    return SimGdiCloseWindowDc(window, paint->hdc, true);
+}
+
+HDC WINAPI GetDC(HWND window)
+{
+    Window *w = Find(window);
+    if (failGetDC || w == NULL)
+        return NULL;
+    RECT clip = {0, 0, ClientWidth(*w), ClientHeight(*w)};
+    return SimGdiOpenWindowDc(window, false, clip);
+}
+
+int WINAPI ReleaseDC(HWND window, HDC dc)
+{
+    return SimGdiCloseWindowDc(window, dc, false);
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name)
+{
+    // Only the system's standard cursors exist; the tool has no cursor resources.
+    if (instance != NULL || !IS_INTRESOURCE(name))
+        return NULL;
+    return (HCURSOR)(0x40000 + (uintptr_t)name);
+}
+
+HCURSOR WINAPI SetCursor(HCURSOR cursor)
+{
+    HCURSOR previous = currentCursor;
+    currentCursor = cursor;
+    return previous;
+}
+
+DWORD WINAPI GetSysColor(int index)
+{
+    if (index < 0 || index >= (int)(sizeof sysColors / sizeof sysColors[0]))
+        return 0;
+    return sysColors[index];
+}
+
+BOOL WINAPI PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove)
+{
+    counters.peekCalls++;
+    if (window != NULL && window != (HWND)-1 && Find(window) == NULL)
+        return FALSE;
+    for (size_t i = 0; i < queue.size(); i++) {
+        if (!Matches(queue[i], window, first, last))
+            continue;
+        *message = queue[i];
+        if (remove & PM_REMOVE)
+            queue.erase(queue.begin() + (long)i);
+        return TRUE;
+    }
+    // Painting comes after every posted message, and stays pending until the window is valid.
+    if (window == (HWND)-1 || (!(first == 0 && last == 0) && (WM_PAINT < first || WM_PAINT > last)))
+        return FALSE;
+    for (size_t i = 0; i < windows.size(); i++) {
+        const Window &w = windows[i];
+        HWND handle = HandleOf(i);
+        if (!w.live || !w.invalid || !w.visible || w.proc == NULL)
+            continue;
+        if (window != NULL && window != handle && !IsDescendant(window, handle))
+            continue;
+        MSG paint = {handle, WM_PAINT, 0, 0, 0, {0, 0}};
+        *message = paint;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message)
+{
+    if (Find(dialog) == NULL || message == NULL)
+        return FALSE;
+    if (message->hwnd != dialog && !IsDescendant(dialog, message->hwnd))
+        return FALSE;
+    if (message->message == WM_KEYDOWN) {
+        int id = 0;
+        if (message->wParam == VK_ESCAPE) {
+            id = IDCANCEL;
+        } else if (message->wParam == VK_RETURN) {
+            // A focused push button is the default one while it has the focus.
+            Window *f = Find(focus);
+            id = (f != NULL && f->parent == dialog && f->className == "Button") ? f->id : IDOK;
+        }
+        if (id != 0)
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         (LPARAM)GetDlgItem(dialog, id));
+        return TRUE;
+    }
+    if (message->message == WM_CHAR) {
+        // A mnemonic: the '&'-marked letter of a visible, enabled button.
+        int typed = tolower((int)message->wParam);
+        for (size_t i = 0; i < windows.size(); i++) {
+            const Window &c = windows[i];
+            if (!c.live || c.parent != dialog || c.className != "Button" || !c.visible ||
+                !c.enabled)
+                continue;
+            size_t amp = c.text.find('&');
+            if (amp == std::string::npos || amp + 1 >= c.text.size() ||
+                tolower((unsigned char)c.text[amp + 1]) != typed)
+                continue;
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(c.id, BN_CLICKED), (LPARAM)HandleOf(i));
+            break;
+        }
+        return TRUE;
+    }
+    DispatchMessageA(message);
+    return TRUE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG *message)
+{
+    (void)message;
+    counters.translated++;
+    return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG *message)
+{
+    if (message == NULL || message->hwnd == NULL)
+        return 0;
+    Window *w = Find(message->hwnd);
+    if (w == NULL || w->proc == NULL)
+        return 0;
+    counters.dispatched++;
+    return Deliver(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (window != NULL && Find(window) == NULL)
+        return FALSE;
+    MSG m = {window, message, wParam, lParam, 0, {0, 0}};
+    queue.push_back(m);
+    return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Window *w = Find(window);
+    if (w == NULL)
+        return 0;
+    if (w->proc == NULL) {
+        if (message == WM_SETTEXT)
+            w->text = lParam ? (const char *)lParam : "";
+        return 0;
+    }
+    return Deliver(window, message, wParam, lParam);
+}
