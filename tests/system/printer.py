@@ -1,0 +1,252 @@
+"""The simulated USB printers and the host-side receivers that record what the tool writes.
+
+Wine's SetupAPI lists a device interface that the registry declares under DeviceClasses (present
+while its '#\\Control' key says Linked = 1) and reads the device's hardware IDs from its Enum key,
+which must also name a device class. CreateFileA on the interface's device path opens whatever
+the prefix's dosdevices/ folder holds under that path's name: a link to a FIFO, a
+pseudo-terminal or /dev/full stands in for the printer's USB pipe.
+"""
+import os
+import select
+import stat
+import threading
+import time
+import tty
+
+USBPRINT = "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"
+USB_CLASS = "{36fc9e60-c465-11cf-8056-444553540000}"
+HKLM_CCS = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"
+
+
+class Device:
+    """One USB printer interface: its instance id, hardware-ID list and device path."""
+
+    def __init__(self, hardware_base, serial, hardware_ids):
+        self.instance = "USB\\%s\\%s" % (hardware_base, serial)
+        self.hardware_ids = hardware_ids
+        self.path_name = ("usb#%s#%s#%s" % (hardware_base, serial, USBPRINT)).lower()
+        self.device_path = "\\\\?\\" + self.path_name
+
+    def _key(self):
+        return "%s\\Control\\DeviceClasses\\%s\\##?#%s" % (HKLM_CCS, USBPRINT, self.path_name)
+
+    def registry_plug(self, linked):
+        multi = b"".join(h.encode("ascii") + b"\0" for h in self.hardware_ids) + b"\0"
+        return "\n".join([
+            "[%s\\Enum\\%s]" % (HKLM_CCS, self.instance),
+            '"HardwareID"=hex(7):' + ",".join("%02x" % b for b in multi),
+            '"ClassGUID"="%s"' % USB_CLASS,
+            "",
+            "[%s]" % self._key(),
+            '"DeviceInstance"="%s"' % self.instance.replace("\\", "\\\\"),
+            "",
+            "[%s\\#]" % self._key(),
+            '"SymbolicLink"="%s"' % self.device_path.replace("\\", "\\\\"),
+            "",
+            "[%s\\#\\Control]" % self._key(),
+            '"Linked"=dword:%08x' % (1 if linked else 0),
+            "",
+        ])
+
+    def registry_remove(self):
+        return "[-%s]\n[-%s\\Enum\\%s]\n" % (self._key(), HKLM_CCS, self.instance)
+
+
+# The printer the tool looks for: its configured ID in lower case, second in the list.
+TARGET = Device("VID_7A3D&PID_5E21&MI_01", "6&1d2e3f4a&0&0001",
+                ["USB\\VID_7A3D&PID_5E21&REV_0100&MI_01", "usb\\vid_7a3d&pid_5e21&mi_01"])
+# Another USB printer listed before it, whose IDs only come close to the configured one.
+OTHER = Device("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
+               ["USB\\VID_1A2B&PID_0C0D&MI_00", "USB\\VID_7A3D&PID_5E21",
+                "USB\\VID_7A3D&PID_5E21&MI_012"])
+
+
+# A printer whose interface is declared but not linked, listed before the target, and one
+# listed after it: a lookup that takes the interface at the target's position in the whole set
+# instead of the target's own would open NEXT.
+STALE = Device("VID_0A0B&PID_0001&MI_00", "6&00000001&0&0000", ["USB\\VID_0A0B&PID_0001&MI_00"])
+NEXT = Device("VID_9C8B&PID_0001&MI_00", "6&00000009&0&0000", ["USB\\VID_9C8B&PID_0001&MI_00"])
+ALL_DEVICES = (STALE, OTHER, TARGET, NEXT)
+
+
+class Printers:
+    """Plugs the simulated printers in and out of one session's prefix."""
+
+    def __init__(self, session):
+        self.session = session
+        self.dosdevices = os.path.join(session.prefix, "dosdevices")
+
+    def link(self, device, target):
+        path = os.path.join(self.dosdevices, device.path_name)
+        if os.path.lexists(path):
+            os.unlink(path)
+        if target is not None:
+            os.symlink(target, path)
+
+    def plug(self, device, target):
+        """Declares the device present, its path leading to target (a host path)."""
+        self.link(device, target)
+        self.session.registry(device.registry_plug(True))
+
+    def unplug(self, device):
+        # Wine keeps a device whose interface is merely unlinked in the set (without an
+        # interface); a printer pulled out is gone from the set altogether.
+        self.session.registry(device.registry_remove())
+        self.link(device, None)
+
+    def plug_stale(self, device):
+        """Declares the device with its interface not linked: listed, but not present."""
+        self.session.registry(device.registry_plug(False))
+
+    def remove_all(self):
+        self.session.registry("".join(d.registry_remove() for d in ALL_DEVICES))
+        for device in ALL_DEVICES:
+            self.link(device, None)
+
+
+class Receiver:
+    """Reads what the tool writes to a FIFO or a pseudo-terminal, in a thread of its own.
+
+    rate: bytes per second to read at most (None: as fast as it comes); stop_after: close the
+    reading end once that many bytes arrived, so the next write fails as if the printer had been
+    unplugged. writer_closes counts the times every writer had closed the FIFO.
+    """
+
+    def __init__(self, directory, name, kind="fifo", rate=None, stop_after=None):
+        self.kind = kind
+        self.rate = rate
+        self.stop_after = stop_after
+        self.data = bytearray()
+        self.writer_closes = []
+        self.lock = threading.Lock()
+        self.running = threading.Event()
+        self.running.set()
+        self.quit = False
+        self.closed_at = None
+        self.slave = None
+        if kind == "fifo":
+            self.path = os.path.join(directory, name + ".fifo")
+            if os.path.lexists(self.path):
+                os.unlink(self.path)
+            os.mkfifo(self.path)
+            self.fd = os.open(self.path, os.O_RDONLY | os.O_NONBLOCK)
+        else:
+            self.fd, self.slave = os.openpty()
+            # Raw mode: bytes pass through unchanged, no echo, no line discipline.
+            tty.setraw(self.slave)
+            tty.setraw(self.fd)
+            self.path = os.ttyname(self.slave)
+        self.thread = threading.Thread(target=self._loop, daemon=True)
+        self.thread.start()
+
+    def count(self):
+        with self.lock:
+            return len(self.data)
+
+    def pause(self):
+        self.running.clear()
+
+    def resume(self):
+        self.running.set()
+
+    def wait_for(self, count, timeout):
+        deadline = time.monotonic() + timeout
+        while self.count() < count:
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.01)
+        return True
+
+    def wait_writer_close(self, timeout):
+        deadline = time.monotonic() + timeout
+        while not self.writer_closes:
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.02)
+        return True
+
+    def _reopen_fifo(self):
+        # After the last writer leaves, poll reports a hang-up until the FIFO is reopened.
+        os.close(self.fd)
+        self.fd = os.open(self.path, os.O_RDONLY | os.O_NONBLOCK)
+
+    def _loop(self):
+        poller = select.poll()
+        poller.register(self.fd, select.POLLIN)
+        started = time.monotonic()
+        while not self.quit and self.fd is not None:
+            if not self.running.wait(0.05):
+                continue
+            events = poller.poll(50)
+            if not events:
+                continue
+            want = 4096
+            if self.stop_after is not None:
+                want = min(want, self.stop_after - self.count())
+            try:
+                chunk = os.read(self.fd, want) if want > 0 else b""
+            except BlockingIOError:
+                continue
+            except OSError:
+                chunk = b""
+            if chunk:
+                with self.lock:
+                    self.data += chunk
+                if self.stop_after is not None and self.count() >= self.stop_after:
+                    self.closed_at = self.count()
+                    os.close(self.fd)
+                    self.fd = None
+                    return
+                if self.rate:
+                    ahead = self.count() / self.rate - (time.monotonic() - started)
+                    if ahead > 0:
+                        time.sleep(ahead)
+                continue
+            if self.kind == "fifo" and any(ev & select.POLLHUP for _, ev in events):
+                with self.lock:
+                    self.writer_closes.append(len(self.data))
+                poller.unregister(self.fd)
+                self._reopen_fifo()
+                poller.register(self.fd, select.POLLIN)
+            else:
+                time.sleep(0.01)
+
+    def close(self):
+        self.quit = True
+        self.running.set()
+        self.thread.join(timeout=5)
+        for fd in (self.fd, self.slave):
+            if fd is not None:
+                try:
+                    os.close(fd)
+                except OSError:
+                    pass
+        self.fd = self.slave = None
+        if self.kind == "fifo" and os.path.lexists(self.path):
+            os.unlink(self.path)
+
+
+def expected_stream(image_path):
+    """The 24-byte transfer header with the image length, followed by the image itself."""
+    with open(image_path, "rb") as f:
+        image = f.read()
+    header = bytes([0xCD, 0xCA, 0x10, 0x00, 0x00, 0xFD, 0x00, 0x01, 0x00, 0x04]) + bytes(5) + \
+        bytes([0x04]) + bytes(4) + len(image).to_bytes(4, "big")
+    return header + image
+
+
+def first_difference(expected, actual):
+    """A short report of where two byte streams first differ, or None when they are equal."""
+    if expected == actual:
+        return None
+    n = min(len(expected), len(actual))
+    at = next((i for i in range(n) if expected[i] != actual[i]), n)
+    lo = max(0, at - 8)
+    return ("lengths %d expected, %d received; first difference at offset %d\n"
+            "  expected %s\n  received %s" % (len(expected), len(actual), at,
+                                                expected[lo:at + 8].hex(" "),
+                                                actual[lo:at + 8].hex(" ")))
+
+
+def is_fifo(path):
+    return stat.S_ISFIFO(os.stat(path).st_mode)

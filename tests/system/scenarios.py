@@ -1,0 +1,516 @@
+#!/usr/bin/env python3
+"""System scenarios: the real UpdateTool.exe under Wine, driven by ud_driver.exe, writing to
+simulated printers whose receivers record every byte.
+
+Usage: scenarios.py --build-dir build/windows --group NAME [--scenario NAME]
+       scenarios.py --build-dir build/windows --create-prefix
+Each group runs in one Wine session (one wineserver, one language); the prefix under the build
+tree is created once per test run by --create-prefix and reused by every group.
+"""
+import argparse
+import hashlib
+import os
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import printer  # noqa: E402
+import texts  # noqa: E402
+import wine  # noqa: E402
+from printer import OTHER, NEXT, STALE, TARGET  # noqa: E402
+
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# Seconds: the longest a dialog may take to come up, and a whole throttled transfer.
+DIALOG_TIMEOUT = 20
+TRANSFER_TIMEOUT = 120
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Context:
+    def __init__(self, build_dir, session, lang):
+        self.build_dir = build_dir
+        self.session = session
+        self.lang = lang
+        self.strings = texts.load_strings(SOURCE_DIR, lang)
+        self.exe = os.path.join(build_dir, "UpdateTool.exe")
+        self.image = os.path.join(build_dir, "test-firmware.bin")
+        self.printers = printer.Printers(session)
+        self.receivers = []
+        self.notes = []
+        self.expected = None
+
+    def expected_stream(self):
+        if self.expected is None:
+            self.expected = printer.expected_stream(self.image)
+        return self.expected
+
+    def receiver(self, name, **options):
+        rx = printer.Receiver(self.session.log_dir, name, **options)
+        self.receivers.append(rx)
+        return rx
+
+    def note(self, text):
+        self.notes.append(text)
+        print("    note: " + text, flush=True)
+
+
+# -- reading the dialogs -------------------------------------------------------------------
+
+def last(events, name):
+    found = [e for e in events if e.get("event") == name]
+    return found[-1] if found else None
+
+
+def expect_state(ctx, dialog, state):
+    """The update dialog shows state's message and buttons, captioned with the title."""
+    check(dialog is not None, "no update dialog where %s was expected" % state)
+    s = ctx.strings
+    message_id, action_id = texts.STATE_TEXTS[state]
+    problems = []
+    if dialog["caption"] != s["IDS_TITLE"]:
+        problems.append("caption %r, expected %r" % (dialog["caption"], s["IDS_TITLE"]))
+    if dialog["message"] != s[message_id]:
+        problems.append("message %r, expected %s %r" % (dialog["message"], message_id,
+                                                        s[message_id]))
+    if action_id is None:
+        if dialog["action"]["visible"]:
+            problems.append("action button visible (%r) in state %s" %
+                            (dialog["action"]["text"], state))
+    elif dialog["action"]["text"] != s[action_id] or not dialog["action"]["visible"]:
+        problems.append("action button %r visible=%s, expected %r" %
+                        (dialog["action"]["text"], dialog["action"]["visible"], s[action_id]))
+    if dialog["exit"]["text"] != s["IDS_EXIT"] or not dialog["exit"]["visible"]:
+        problems.append("exit button %r visible=%s" % (dialog["exit"]["text"],
+                                                       dialog["exit"]["visible"]))
+    if not dialog["centred"]:
+        problems.append("dialog not centred: %r on %r" % (dialog["rect"], dialog["screen"]))
+    check(not problems, "state %s: " % state + "; ".join(problems))
+
+
+def wait_dialog(ctx, state, not_hwnd=None):
+    args = ["wait", "--timeout", str(DIALOG_TIMEOUT * 1000)]
+    if not_hwnd:
+        args += ["--not", not_hwnd]
+    rc, events = ctx.session.driver(*args, timeout=DIALOG_TIMEOUT + 30)
+    dialog = last(events, "update")
+    check(rc == 0 and dialog, "no %s dialog appeared (driver %s: %s)" % (state, rc, events))
+    expect_state(ctx, dialog, state)
+    return dialog
+
+
+def click(ctx, button):
+    rc, events = ctx.session.driver("click", button, "--timeout", str(DIALOG_TIMEOUT * 1000),
+                                    timeout=DIALOG_TIMEOUT + 30)
+    check(rc == 0 and last(events, "closed"),
+          "pressing %s did not close the dialog: %s" % (button, events))
+    return last(events, "before")
+
+
+def start_tool(ctx, state, name="tool"):
+    proc = ctx.session.start_tool(ctx.exe, name)
+    return proc, wait_dialog(ctx, state)
+
+
+def exit_tool(ctx, proc):
+    """Presses Exit and expects the process to end with code 0."""
+    click(ctx, "exit")
+    rc = wine.wait_exit(proc, DIALOG_TIMEOUT)
+    check(rc == 0, "the tool ended with %r after Exit, expected 0" % rc)
+
+
+def transfer(ctx, *options):
+    """Presses the action button in the ready (or failed) dialog and follows the run to the
+    next update dialog; returns the driver's events."""
+    rc, events = ctx.session.driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000),
+                                    *options, timeout=TRANSFER_TIMEOUT + 30)
+    check(rc == 0 and last(events, "update"), "no dialog after the transfer: %s" % events)
+    return events
+
+
+def expect_received(ctx, rx, timeout=30):
+    expected = ctx.expected_stream()
+    rx.wait_for(len(expected), timeout)
+    time.sleep(0.2)  # anything beyond the expected end would show up now
+    with rx.lock:
+        got = bytes(rx.data)
+    diff = printer.first_difference(expected, got)
+    check(diff is None, "the printer received something else than header + image: " + str(diff))
+    return hashlib.sha256(got).hexdigest()
+
+
+def expect_progress_seen(ctx, events):
+    progress = last(events, "progress")
+    check(progress is not None, "the progress dialog never appeared: %s" % events)
+    s = ctx.strings
+    check(progress["caption"] == s["IDS_TITLE"],
+          "progress caption %r, expected %r" % (progress["caption"], s["IDS_TITLE"]))
+    check(progress["text"] == s["IDS_TRANSFERRING"],
+          "progress text %r, expected %r" % (progress["text"], s["IDS_TRANSFERRING"]))
+    check(progress["centred"], "progress dialog not centred: %r on %r" %
+          (progress["rect"], progress["screen"]))
+    check(progress["frameVisible"], "the progress frame is not visible")
+    summary = last(events, "summary")
+    check(summary["progressGone"] and last(events, "progress-still-open") is None,
+          "the progress dialog was still open when the next dialog came")
+    check(summary["progressDialogs"] == 1, "%d progress dialogs at once" %
+          summary["progressDialogs"])
+    return progress
+
+
+# -- scenarios: lookup and the update loop -------------------------------------------------
+
+def not_found_flow(ctx):
+    """Not found: texts, Retry brings the dialog back, a second start is refused, Exit ends
+    with 0, and a later start runs normally."""
+    ctx.printers.remove_all()
+    proc, first = start_tool(ctx, "not_found")
+    click(ctx, "action")
+    again = wait_dialog(ctx, "not_found", not_hwnd=first["hwnd"])
+    check(again["hwnd"] != first["hwnd"], "Retry did not bring a new dialog")
+
+    started = time.monotonic()
+    rc, _ = ctx.session.run([ctx.exe], "second-instance", timeout=DIALOG_TIMEOUT)
+    took = time.monotonic() - started
+    check(rc == 0, "a second instance ended with %r, expected 0 at once" % rc)
+    rc, events = ctx.session.driver("snapshot")
+    snap = last(events, "snapshot")
+    check(snap["updateDialogs"] == 1 and last(events, "update")["hwnd"] == again["hwnd"],
+          "a second instance changed the windows: %s" % events)
+    ctx.note("second instance ended with 0 after %.2f s, no window of its own" % took)
+    check(proc.poll() is None, "the first instance ended when the second started")
+
+    exit_tool(ctx, proc)
+    proc, _ = start_tool(ctx, "not_found", "tool-restart")
+    exit_tool(ctx, proc)
+
+
+def ready_then_exit(ctx):
+    """Started with the printer present: ready; Exit closes the printer's handles; the
+    near-miss printer listed first is never opened."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    other = ctx.receiver("other")
+    ctx.printers.plug(OTHER, other.path)
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    exit_tool(ctx, proc)
+    check(rx.wait_writer_close(10), "the printer's handles were never closed")
+    check(rx.count() == 0, "Exit from ready wrote %d bytes to the printer" % rx.count())
+    check(not other.writer_closes and other.count() == 0,
+          "the printer with a prefix-only hardware ID was opened")
+
+
+def plug_in_then_retry(ctx):
+    """Absent: not found; plugged in, Retry finds it and shows ready."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(OTHER, None)
+    proc, _ = start_tool(ctx, "not_found")
+    ctx.printers.plug(TARGET, rx.path)
+    click(ctx, "action")
+    wait_dialog(ctx, "ready")
+    exit_tool(ctx, proc)
+    check(rx.wait_writer_close(10), "the printer's handles were never closed")
+
+
+def own_interface_opened(ctx):
+    """With a listed printer that has no present interface before the target, the target's
+    own interface is opened, not the one at its position in the whole set (the next one's)."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    nxt = ctx.receiver("next")
+    ctx.printers.plug_stale(STALE)
+    ctx.printers.plug(OTHER, None)
+    ctx.printers.plug(TARGET, rx.path)
+    ctx.printers.plug(NEXT, nxt.path)
+    proc, _ = start_tool(ctx, "ready")
+    exit_tool(ctx, proc)
+    check(rx.wait_writer_close(10), "the target printer was not the one opened")
+    check(not nxt.writer_closes, "the printer listed after the target was opened")
+
+
+def older_windows(ctx):
+    """The ready state on the versions whose hardware-ID read differs (98, Me) and on 2000, XP."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(OTHER, None)
+    ctx.printers.plug(TARGET, rx.path)
+    seen = []
+    try:
+        for version, expected in (("win98", (4, 10)), ("winme", (4, 90)), ("win2k", (5, 0)),
+                                  ("winxp", (5, 1))):
+            ctx.session.set_windows_version(version)
+            rc, events = ctx.session.driver("devices")
+            reported = last(events, "version")
+            check((reported["major"], reported["minor"]) == expected,
+                  "Wine reports %s as %r" % (version, reported))
+            proc, _ = start_tool(ctx, "ready", "tool-" + version)
+            exit_tool(ctx, proc)
+            seen.append("%s %d.%d" % (version, *expected))
+    finally:
+        ctx.session.set_windows_version(None)
+    ctx.note("ready on " + ", ".join(seen))
+
+
+# -- scenarios: the transfer ---------------------------------------------------------------
+
+def transfer_byte_exact(ctx):
+    """Transfer to an unthrottled printer: header + image arrive exactly, done state with
+    Exit only, Exit ends with 0."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    events = transfer(ctx)
+    expect_state(ctx, last(events, "update"), "done")
+    digest = expect_received(ctx, rx)
+    ctx.note("click to done state %.0f ms; %d bytes, sha256 %s" %
+             (last(events, "summary")["ms"], rx.count(), digest[:16]))
+    exit_tool(ctx, proc)
+
+
+def progress_seen(ctx):
+    """A throttled printer: the progress dialog shows the title and text, centred, and closes
+    before the done state; the bytes still arrive exactly."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target", rate=500_000)
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    events = transfer(ctx)
+    expect_progress_seen(ctx, events)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    ctx.note("throttled transfer: progress up at %.0f ms, gone at %.0f ms, done at %.0f ms" %
+             (last(events, "progress")["ms"], last(events, "progress-gone")["ms"],
+              last(events, "summary")["ms"]))
+    exit_tool(ctx, proc)
+
+
+def header_refused(ctx):
+    """A printer that refuses the first write (the header): failed state, no progress dialog."""
+    ctx.printers.remove_all()
+    ctx.printers.plug(TARGET, "/dev/full")
+    proc, _ = start_tool(ctx, "ready")
+    events = transfer(ctx)
+    check(not last(events, "summary")["progressSeen"],
+          "a progress dialog appeared although the header was refused")
+    expect_state(ctx, last(events, "update"), "failed")
+    exit_tool(ctx, proc)
+
+
+def unplugged_mid_image(ctx, back):
+    """The printer goes away after part of the image: the progress dialog closes and the
+    failed state offers Retry, which looks again: with the printer back the whole transfer
+    runs from the header, byte-exact; with it gone, not found."""
+    ctx.printers.remove_all()
+    cut = 24 + 40 * 4096 + 100
+    pty = ctx.receiver("pty", kind="pty", stop_after=cut)
+    ctx.printers.plug(TARGET, pty.path)
+    proc, _ = start_tool(ctx, "ready")
+    events = transfer(ctx)
+    summary = last(events, "summary")
+    check(summary["progressSeen"] and summary["progressGone"],
+          "the progress dialog did not come and go: %s" % summary)
+    expect_state(ctx, last(events, "update"), "failed")
+    check(pty.closed_at == cut, "the printer went away at %r, expected %d" % (pty.closed_at, cut))
+    if back:
+        rx = ctx.receiver("target")
+        ctx.printers.plug(TARGET, rx.path)
+        click(ctx, "action")
+        wait_dialog(ctx, "ready")
+        events = transfer(ctx)
+        expect_state(ctx, last(events, "update"), "done")
+        expect_received(ctx, rx)
+    else:
+        ctx.printers.unplug(TARGET)
+        click(ctx, "action")
+        wait_dialog(ctx, "not_found")
+    exit_tool(ctx, proc)
+
+
+def unplugged_then_back(ctx):
+    unplugged_mid_image(ctx, back=True)
+
+
+def unplugged_then_gone(ctx):
+    unplugged_mid_image(ctx, back=False)
+
+
+def close_progress_mid_transfer(ctx):
+    """A close message to the progress dialog after the first chunk destroys it; the transfer
+    goes on to the end and arrives byte-exact."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target", kind="pty", rate=400_000)
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    drv = ctx.session.start_driver("transfer", "--close-progress", "--timeout",
+                                   str(TRANSFER_TIMEOUT * 1000))
+    gone_at = None
+    deadline = time.monotonic() + TRANSFER_TIMEOUT
+    while drv.poll() is None and time.monotonic() < deadline:
+        if gone_at is None:
+            with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+                if '"progress-gone"' in f.read():
+                    gone_at = rx.count()
+        time.sleep(0.01)
+    check(wine.wait_exit(drv, 10) == 0, "the driver did not see the transfer end")
+    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+        events = wine.parse_events(f.read())
+    check(gone_at is not None, "the progress dialog did not go away: %s" % events)
+    total = len(ctx.expected_stream())
+    check(gone_at < total, "the progress dialog went only after the last byte")
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    ctx.note("progress dialog closed after %d close messages, with %d of %d bytes received" %
+             (last(events, "summary")["closesSent"], gone_at, total))
+    exit_tool(ctx, proc)
+
+
+# -- measurements ------------------------------------------------------------------------
+
+def measure(ctx):
+    """Click-to-done time against an unthrottled printer, the same 400 writes by a plain loop
+    without any window, and the number of progress repaints in one transfer."""
+    ctx.printers.remove_all()
+    timings = []
+    for run in range(2):
+        rx = ctx.receiver("timed%d" % run)
+        ctx.printers.plug(TARGET, rx.path)
+        proc, _ = start_tool(ctx, "ready", "tool-timed")
+        events = transfer(ctx)
+        expect_state(ctx, last(events, "update"), "done")
+        expect_received(ctx, rx)
+        timings.append(last(events, "summary")["ms"])
+        exit_tool(ctx, proc)
+
+    raw = []
+    for run in range(2):
+        rx = ctx.receiver("raw%d" % run)
+        ctx.printers.plug(TARGET, rx.path)
+        started = time.monotonic()
+        rc, text = ctx.session.run([os.path.join(ctx.session.bin_dir, "raw_write.exe"),
+                                    TARGET.device_path, wine.windows_path(ctx.image)],
+                                   "raw-write", timeout=TRANSFER_TIMEOUT)
+        wall = (time.monotonic() - started) * 1000
+        result = last(wine.parse_events(text), "raw")
+        check(rc == 0 and result, "the raw loop failed (%s): %s" % (rc, text[-300:]))
+        expect_received(ctx, rx)
+        raw.append((result["ms"], result["writes"], wall))
+
+    # Repaints: every BeginPaint the tool calls on the progress dialog, from a relay trace.
+    ctx.session.registry('[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n'
+                         '"RelayInclude"="user32.BeginPaint;gdi32.BitBlt"\n')
+    try:
+        rx = ctx.receiver("traced")
+        ctx.printers.plug(TARGET, rx.path)
+        proc = ctx.session.start_tool(ctx.exe, "tool-relay", extra_env={"WINEDEBUG": "+relay"})
+        wait_dialog(ctx, "ready")
+        events = transfer(ctx)
+        expect_received(ctx, rx)
+        exit_tool(ctx, proc)
+    finally:
+        ctx.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
+    hwnd = last(events, "progress")["hwnd"].lower()
+    paints = blits = 0
+    with open(proc.log_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if "Call user32.BeginPaint(%s" % hwnd in line.lower():
+                paints += 1
+            elif "Call gdi32.BitBlt(" in line:
+                blits += 1
+    check(paints > 0, "no repaint of the progress dialog found in the relay trace")
+    ctx.note("tool: click to done state %s ms (unthrottled FIFO)" %
+             ", ".join("%.0f" % t for t in timings))
+    ctx.note("raw loop: %s" % "; ".join("%d writes in %.0f ms (wine call %.0f ms)" %
+                                         (w, ms, wall) for ms, w, wall in raw))
+    ctx.note("progress repaints in one transfer: %d BeginPaint on the progress dialog, "
+             "%d BitBlt calls by the tool" % (paints, blits))
+
+
+# -- the runner --------------------------------------------------------------------------
+
+GROUPS = {
+    "not_found": ("en", [not_found_flow]),
+    "japanese_not_found": ("ja", [not_found_flow]),
+    "printer": ("en", [ready_then_exit, plug_in_then_retry, own_interface_opened]),
+    "windows_versions": ("en", [older_windows]),
+    "transfer": ("en", [transfer_byte_exact, progress_seen]),
+    "faults": ("en", [header_refused, unplugged_then_back, unplugged_then_gone,
+                      close_progress_mid_transfer]),
+    "japanese_transfer": ("ja", [progress_seen, header_refused]),
+    "measure": ("en", [measure]),
+}
+
+
+def paths(build_dir):
+    wine_dir = os.path.join(build_dir, "wine")
+    return os.path.join(wine_dir, "prefix"), os.path.join(wine_dir, "logs")
+
+
+def run_group(build_dir, group, only=None):
+    lang, scenarios = GROUPS[group]
+    prefix, logs = paths(build_dir)
+    failures = 0
+    with wine.PrefixLock(prefix):
+        if not wine.prefix_ready(prefix):
+            print("creating the Wine prefix (%.0f s)" %
+                  wine.create_prefix(prefix, os.path.join(logs, "prefix")), flush=True)
+        session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"),
+                               os.path.join(logs, group), lang=lang)
+        with session:
+            for scenario in scenarios:
+                if only and scenario.__name__ != only:
+                    continue
+                ctx = Context(build_dir, session, lang)
+                started = time.monotonic()
+                print("[ RUN  ] %s/%s" % (group, scenario.__name__), flush=True)
+                try:
+                    scenario(ctx)
+                    verdict = "  OK  "
+                except Exception as error:  # a failed check or a broken harness alike
+                    failures += 1
+                    verdict = " FAIL "
+                    print("    " + (str(error) if isinstance(error, Failure)
+                                    else traceback.format_exc()), flush=True)
+                finally:
+                    for rx in ctx.receivers:
+                        rx.close()
+                    for proc in session.started:
+                        wine.kill(proc)
+                    session.started.clear()
+                print("[%s] %s/%s (%.1f s)" % (verdict, group, scenario.__name__,
+                                               time.monotonic() - started), flush=True)
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--group", choices=sorted(GROUPS))
+    parser.add_argument("--scenario")
+    parser.add_argument("--create-prefix", action="store_true")
+    args = parser.parse_args()
+    build_dir = os.path.abspath(args.build_dir)
+    if args.create_prefix:
+        prefix, logs = paths(build_dir)
+        with wine.PrefixLock(prefix):
+            print("Wine prefix created in %.0f s: %s" %
+                  (wine.create_prefix(prefix, os.path.join(logs, "prefix")), prefix))
+        return 0
+    if not args.group:
+        parser.error("--group or --create-prefix")
+    return 1 if run_group(build_dir, args.group, args.scenario) else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,240 @@
+"""A Wine session for the system tests: an isolated 32-bit prefix under the build tree, one
+persistent wineserver per session, programs run with their output in files, never pipes.
+
+Wine's background processes (services, explorer...) inherit the standard output of the wine call
+that starts them, so reading a wine call through a pipe can wait forever: the server is started
+once with no pipe of ours, and every program's output goes to a file.
+"""
+import fcntl
+import json
+import os
+import shutil
+import signal
+import subprocess
+import time
+
+PREFIX_STAMP = "ut-prefix-ready"
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class WineError(RuntimeError):
+    pass
+
+
+def _base_env(prefix, lang):
+    env = dict(os.environ)
+    for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY"):
+        env.pop(name, None)
+    env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=",
+               LANG="ja_JP.UTF-8" if lang == "ja" else "C.UTF-8")
+    return env
+
+
+def _wait_server_gone(env, timeout):
+    """wineserver -w waits for the server to end; bounded by our own timeout."""
+    try:
+        subprocess.run(["wineserver", "-w"], env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+
+
+def create_prefix(prefix, log_dir):
+    """Creates a fresh 32-bit prefix with the graphics driver off; returns seconds taken."""
+    start = time.monotonic()
+    env = _base_env(prefix, "en")
+    subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=30)
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.makedirs(os.path.dirname(prefix), exist_ok=True)
+    os.makedirs(log_dir, exist_ok=True)
+    with open(os.path.join(log_dir, "wineboot.log"), "wb") as log:
+        rc = subprocess.run(["wineboot", "-i"], env=env, stdin=subprocess.DEVNULL, stdout=log,
+                            stderr=log, timeout=300).returncode
+    if rc != 0:
+        raise WineError("wineboot -i failed with %d (see %s)" % (rc, log_dir))
+    reg = os.path.join(log_dir, "prefix.reg")
+    with open(reg, "w") as f:
+        f.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n\"Graphics\"=\"null\"\n")
+    with open(os.path.join(log_dir, "prefix-regedit.log"), "wb") as log:
+        subprocess.run(["wine", "regedit", "/S", windows_path(reg)], env=env,
+                       stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=120)
+    # Let the server end by itself so the registry reaches the disk.
+    _wait_server_gone(env, 120)
+    with open(os.path.join(prefix, PREFIX_STAMP), "w") as stamp:
+        stamp.write(subprocess.run(["wine", "--version"], env=env, capture_output=True,
+                                   text=True).stdout)
+    return time.monotonic() - start
+
+
+def prefix_ready(prefix):
+    return os.path.exists(os.path.join(prefix, PREFIX_STAMP))
+
+
+class PrefixLock:
+    """One wineserver per prefix: sessions of concurrent test runs take turns."""
+
+    def __init__(self, prefix, timeout=900):
+        self.path = prefix + ".lock"
+        self.timeout = timeout
+        self.fd = None
+
+    def __enter__(self):
+        os.makedirs(os.path.dirname(self.path), exist_ok=True)
+        self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT, 0o644)
+        deadline = time.monotonic() + self.timeout
+        while True:
+            try:
+                fcntl.flock(self.fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                return self
+            except BlockingIOError:
+                if time.monotonic() > deadline:
+                    raise WineError("prefix %s stayed locked" % self.path)
+                time.sleep(0.5)
+
+    def __exit__(self, *exc):
+        os.close(self.fd)
+
+
+class Session:
+    """One wineserver in one language; display None for the null graphics driver, or an X
+    display (a Wine virtual desktop of desktop_size is then used so captions are drawn)."""
+
+    def __init__(self, prefix, bin_dir, log_dir, lang="en", display=None,
+                 desktop_size="1024x768"):
+        self.prefix = prefix
+        self.bin_dir = bin_dir
+        self.log_dir = log_dir
+        self.lang = lang
+        self.display = display
+        self.desktop_size = desktop_size
+        self.env = _base_env(prefix, lang)
+        if display:
+            self.env["DISPLAY"] = display
+        self.counter = 0
+        self.started = []
+        os.makedirs(log_dir, exist_ok=True)
+
+    # -- life of the session
+    def start(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        if self.display:
+            graphics = ['"Graphics"="x11"']
+            desktop = ('[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
+                       '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n'
+                       '"Default"="%s"\n' % self.desktop_size)
+        else:
+            graphics = ['"Graphics"="null"']
+            desktop = '[-HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n'
+        self.registry("[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n" + "\n".join(graphics)
+                      + "\n\n" + desktop + "\n[HKEY_CURRENT_USER\\Software\\Wine]\n"
+                      '"Version"=-\n')
+        return self
+
+    def stop(self):
+        for proc in self.started:
+            if proc.poll() is None:
+                proc.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+        _wait_server_gone(self.env, 30)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # -- running programs
+    def _log(self, name):
+        self.counter += 1
+        return os.path.join(self.log_dir, "%02d-%s.log" % (self.counter, name))
+
+    def run(self, args, name, timeout=60, extra_env=None):
+        """Runs a wine program to its end; returns (exit code, output text)."""
+        log = self._log(name)
+        env = dict(self.env, **(extra_env or {}))
+        with open(log, "wb") as out:
+            try:
+                rc = subprocess.run(["wine"] + args, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=out, timeout=timeout).returncode
+            except subprocess.TimeoutExpired:
+                rc = None
+        with open(log, encoding="utf-8", errors="replace") as f:
+            return rc, f.read()
+
+    def start_program(self, args, name, extra_env=None):
+        """Starts a wine program in the background; its output goes to a log file."""
+        log = self._log(name)
+        env = dict(self.env, **(extra_env or {}))
+        out = open(log, "wb")
+        proc = subprocess.Popen(["wine"] + args, env=env, stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=out, start_new_session=True)
+        out.close()
+        proc.log_path = log
+        self.started.append(proc)
+        return proc
+
+    def start_tool(self, exe, name="tool", extra_env=None):
+        return self.start_program([exe], name, extra_env)
+
+    def driver(self, *args, timeout=60):
+        """Runs ud_driver with args; returns (exit code, list of its JSON events)."""
+        rc, text = self.run([os.path.join(self.bin_dir, "ud_driver.exe")] + list(args),
+                            "driver-" + args[0], timeout=timeout)
+        return rc, parse_events(text)
+
+    def start_driver(self, *args):
+        return self.start_program([os.path.join(self.bin_dir, "ud_driver.exe")] + list(args),
+                                  "driver-" + args[0])
+
+    def registry(self, body):
+        """Imports registry text (REGEDIT4 syntax without its header) into the prefix."""
+        self.counter += 1
+        path = os.path.join(self.log_dir, "%02d-import.reg" % self.counter)
+        with open(path, "w", encoding="ascii") as f:
+            f.write("REGEDIT4\n\n" + body + "\n")
+        rc, text = self.run(["regedit", "/S", windows_path(path)], "regedit", timeout=60)
+        if rc != 0:
+            raise WineError("regedit failed (%s): %s" % (rc, text[-500:]))
+
+    def set_windows_version(self, version):
+        value = '"Version"="%s"' % version if version else '"Version"=-'
+        self.registry("[HKEY_CURRENT_USER\\Software\\Wine]\n" + value + "\n")
+
+
+def parse_events(text):
+    events = []
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("{"):
+            try:
+                events.append(json.loads(line))
+            except ValueError:
+                pass
+    return events
+
+
+def wait_exit(proc, timeout):
+    """The exit code of a started program, or None when it outlived the timeout."""
+    try:
+        return proc.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def kill(proc):
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait(timeout=10)

@@ -1,0 +1,428 @@
+// Drives UpdateTool.exe from outside, as a user would: finds its dialogs, reads them, clicks.
+//
+// Every result is one JSON object per line on stdout, ASCII only (texts as \u escapes of
+// their UTF-16 form), flushed at once so the harness can follow a running command.
+// Exit code: 0 when the command saw what it waited for, 1 on a timeout, 2 on bad usage.
+#include <windows.h>
+
+#include <setupapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+// Control ids of the tool's two dialogs, as the tool's resources define them.
+enum {
+    ID_MESSAGE = 111,
+    ID_ACTION = 112,
+    ID_EXIT = 113,
+    ID_PROGRESS_TEXT = 114,
+    ID_PROGRESS_FRAME = 115,
+};
+
+enum DialogKind { KIND_UPDATE = 1, KIND_PROGRESS = 2 };
+
+struct Options {
+    DWORD timeoutMs;
+    HWND notWindow;
+    int closeProgress;
+    int postCommand;
+};
+
+static double NowMs()
+{
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return (double)now.QuadPart * 1000.0 / (double)frequency.QuadPart;
+}
+
+// The tool writes ANSI text; read it back the same way and widen it with the code page the
+// process runs under, which is the tool's too (CP932 under a Japanese locale).
+static void PutJsonText(const char *ansi)
+{
+    WCHAR wide[1024];
+    int count = MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 1024);
+    putchar('"');
+    for (int i = 0; i + 1 < count; i++) {
+        WCHAR c = wide[i];
+        if (c == '"' || c == '\\')
+            printf("\\%c", (char)c);
+        else if (c >= 0x20 && c < 0x7f)
+            putchar((char)c);
+        else
+            printf("\\u%04x", (unsigned)c);
+    }
+    putchar('"');
+}
+
+static void PutWindowText(HWND window)
+{
+    char text[1024];
+    text[0] = '\0';
+    if (window != NULL)
+        GetWindowTextA(window, text, sizeof text);
+    PutJsonText(text);
+}
+
+static int HasStyle(HWND window, LONG bits)
+{
+    return window != NULL && (GetWindowLongA(window, GWL_STYLE) & bits) == bits;
+}
+
+static int KindOf(HWND window)
+{
+    char className[64];
+    if (GetClassNameA(window, className, sizeof className) == 0)
+        return 0;
+    if (strcmp(className, "#32770") != 0)
+        return 0;
+    if (GetDlgItem(window, ID_MESSAGE) != NULL && GetDlgItem(window, ID_EXIT) != NULL)
+        return KIND_UPDATE;
+    if (GetDlgItem(window, ID_PROGRESS_FRAME) != NULL)
+        return KIND_PROGRESS;
+    return 0;
+}
+
+struct Search {
+    int kind;
+    HWND notWindow;
+    HWND found;
+    int count;
+};
+
+static BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
+{
+    Search *search = (Search *)param;
+    if (KindOf(window) != search->kind || window == search->notWindow)
+        return TRUE;
+    // The caption is set last in the dialogs' initialisation and the window shown after it:
+    // a visible dialog with a caption is a filled one.
+    if (!IsWindowVisible(window) || GetWindowTextLengthA(window) == 0)
+        return TRUE;
+    search->count++;
+    if (search->found == NULL)
+        search->found = window;
+    return TRUE;
+}
+
+static HWND FindDialog(int kind, HWND notWindow, int *count)
+{
+    Search search = {kind, notWindow, NULL, 0};
+    EnumWindows(CollectDialog, (LPARAM)&search);
+    if (count != NULL)
+        *count = search.count;
+    return search.found;
+}
+
+static void PutRect(const char *name, HWND window)
+{
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    int screenW = GetSystemMetrics(SM_CXSCREEN);
+    int screenH = GetSystemMetrics(SM_CYSCREEN);
+    int w = r.right - r.left;
+    int h = r.bottom - r.top;
+    int dx = r.left - (screenW / 2 - w / 2);
+    int dy = r.top - (screenH / 2 - h / 2);
+    int centred = dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1;
+    printf(",\"%s\":{\"left\":%ld,\"top\":%ld,\"width\":%d,\"height\":%d}", name, r.left, r.top, w,
+           h);
+    printf(",\"screen\":{\"width\":%d,\"height\":%d},\"centred\":%s", screenW, screenH,
+           centred ? "true" : "false");
+}
+
+static void PutButton(const char *name, HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    printf(",\"%s\":{\"text\":", name);
+    PutWindowText(button);
+    printf(",\"visible\":%s,\"enabled\":%s}", HasStyle(button, WS_VISIBLE) ? "true" : "false",
+           button != NULL && IsWindowEnabled(button) ? "true" : "false");
+}
+
+static void PutUpdateDialog(const char *event, HWND dialog, double ms)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    printf("{\"event\":\"%s\",\"ms\":%.1f,\"hwnd\":\"%p\",\"pid\":%lu,\"caption\":", event, ms,
+           (void *)dialog, pid);
+    PutWindowText(dialog);
+    printf(",\"message\":");
+    PutWindowText(GetDlgItem(dialog, ID_MESSAGE));
+    PutButton("action", dialog, ID_ACTION);
+    PutButton("exit", dialog, ID_EXIT);
+    PutRect("rect", dialog);
+    printf("}\n");
+    fflush(stdout);
+}
+
+static void PutProgressDialog(const char *event, HWND dialog, double ms)
+{
+    HWND frame = GetDlgItem(dialog, ID_PROGRESS_FRAME);
+    printf("{\"event\":\"%s\",\"ms\":%.1f,\"hwnd\":\"%p\",\"caption\":", event, ms, (void *)dialog);
+    PutWindowText(dialog);
+    printf(",\"text\":");
+    PutWindowText(GetDlgItem(dialog, ID_PROGRESS_TEXT));
+    printf(",\"frameText\":");
+    PutWindowText(frame);
+    printf(",\"frameVisible\":%s", HasStyle(frame, WS_VISIBLE) ? "true" : "false");
+    PutRect("rect", dialog);
+    printf("}\n");
+    fflush(stdout);
+}
+
+static void PutEvent(const char *event, double ms)
+{
+    printf("{\"event\":\"%s\",\"ms\":%.1f}\n", event, ms);
+    fflush(stdout);
+}
+
+// Waits for an update dialog other than notWindow; NULL after the timeout.
+static HWND WaitForUpdateDialog(HWND notWindow, DWORD timeoutMs)
+{
+    double start = NowMs();
+    for (;;) {
+        HWND dialog = FindDialog(KIND_UPDATE, notWindow, NULL);
+        if (dialog != NULL)
+            return dialog;
+        if (NowMs() - start > timeoutMs)
+            return NULL;
+        Sleep(5);
+    }
+}
+
+static int WaitGone(HWND window, DWORD timeoutMs)
+{
+    double start = NowMs();
+    while (IsWindow(window)) {
+        if (NowMs() - start > timeoutMs)
+            return 0;
+        Sleep(2);
+    }
+    return 1;
+}
+
+// A real button press goes through the button itself (BM_CLICK); the posted WM_COMMAND is
+// what a keyboard mnemonic ends in, and reaches a hidden button's parent as well.
+static void Press(HWND dialog, int id, int postCommand)
+{
+    HWND button = GetDlgItem(dialog, id);
+    if (postCommand || button == NULL) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
+        return;
+    }
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+static int CommandSnapshot()
+{
+    int updates = 0;
+    int progresses = 0;
+    HWND update = FindDialog(KIND_UPDATE, NULL, &updates);
+    HWND progress = FindDialog(KIND_PROGRESS, NULL, &progresses);
+    printf("{\"event\":\"snapshot\",\"updateDialogs\":%d,\"progressDialogs\":%d}\n", updates,
+           progresses);
+    if (update != NULL)
+        PutUpdateDialog("update", update, 0);
+    if (progress != NULL)
+        PutProgressDialog("progress", progress, 0);
+    fflush(stdout);
+    return 0;
+}
+
+static int CommandWait(const Options &options)
+{
+    double start = NowMs();
+    HWND dialog = WaitForUpdateDialog(options.notWindow, options.timeoutMs);
+    if (dialog == NULL) {
+        PutEvent("timeout", NowMs() - start);
+        return 1;
+    }
+    PutUpdateDialog("update", dialog, NowMs() - start);
+    return 0;
+}
+
+// Presses a button of the update dialog and waits for that dialog to end, then for the next
+// one (if any) within the timeout.
+static int CommandClick(int id, const Options &options)
+{
+    double start = NowMs();
+    HWND dialog = WaitForUpdateDialog(options.notWindow, options.timeoutMs);
+    if (dialog == NULL) {
+        PutEvent("timeout", NowMs() - start);
+        return 1;
+    }
+    PutUpdateDialog("before", dialog, NowMs() - start);
+    double clicked = NowMs();
+    Press(dialog, id, options.postCommand);
+    if (!WaitGone(dialog, options.timeoutMs)) {
+        PutEvent("still-open", NowMs() - clicked);
+        return 1;
+    }
+    PutEvent("closed", NowMs() - clicked);
+    return 0;
+}
+
+// Presses Transfer and follows the run to the next update dialog: when the progress dialog
+// appears, what it shows, when it goes, and the time from the press to the next state.
+static int CommandTransfer(const Options &options)
+{
+    double start = NowMs();
+    HWND dialog = WaitForUpdateDialog(options.notWindow, options.timeoutMs);
+    if (dialog == NULL) {
+        PutEvent("timeout", NowMs() - start);
+        return 1;
+    }
+    PutUpdateDialog("before", dialog, 0);
+    double clicked = NowMs();
+    Press(dialog, ID_ACTION, options.postCommand);
+
+    HWND progress = NULL;
+    int progressSeen = 0;
+    int progressGone = 0;
+    int closesSent = 0;
+    int maxProgressDialogs = 0;
+    double lastClose = 0;
+    for (;;) {
+        double now = NowMs();
+        if (now - clicked > options.timeoutMs) {
+            PutEvent("timeout", now - clicked);
+            return 1;
+        }
+        if (!progressSeen) {
+            int count = 0;
+            progress = FindDialog(KIND_PROGRESS, NULL, &count);
+            if (progress != NULL) {
+                progressSeen = 1;
+                maxProgressDialogs = count;
+                PutProgressDialog("progress", progress, now - clicked);
+            }
+        } else if (!progressGone) {
+            if (!IsWindow(progress)) {
+                progressGone = 1;
+                printf("{\"event\":\"progress-gone\",\"ms\":%.1f,\"closesSent\":%d}\n",
+                       now - clicked, closesSent);
+                fflush(stdout);
+            } else if (options.closeProgress && now - lastClose >= 20) {
+                // Closes before the first chunk are ignored by design; keep asking.
+                PostMessageA(progress, WM_CLOSE, 0, 0);
+                closesSent++;
+                lastClose = now;
+            }
+        }
+        HWND next = FindDialog(KIND_UPDATE, dialog, NULL);
+        if (next != NULL) {
+            double ms = NowMs() - clicked;
+            if (progressSeen && !progressGone && IsWindow(progress))
+                PutEvent("progress-still-open", ms);
+            printf("{\"event\":\"summary\",\"ms\":%.1f,\"progressSeen\":%s,\"progressGone\":%s,"
+                   "\"progressDialogs\":%d,\"closesSent\":%d}\n",
+                   ms, progressSeen ? "true" : "false",
+                   progressGone || (progressSeen && !IsWindow(progress)) ? "true" : "false",
+                   maxProgressDialogs, closesSent);
+            PutUpdateDialog("update", next, ms);
+            return 0;
+        }
+        Sleep(1);
+    }
+}
+
+// Lists the present USB printer interfaces as the platform's device setup reports them, with
+// their hardware IDs and paths, and the Windows version the process sees: what the tool's
+// lookup works from.
+static int CommandDevices()
+{
+    static const GUID usbPrint = {
+        0x28d78fad, 0x5a12, 0x11d1, {0xae, 0x5b, 0x00, 0x00, 0xf8, 0x03, 0xa8, 0xc2}};
+    OSVERSIONINFOA version;
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    printf("{\"event\":\"version\",\"major\":%lu,\"minor\":%lu,\"platform\":%lu}\n",
+           version.dwMajorVersion, version.dwMinorVersion, version.dwPlatformId);
+    HDEVINFO set =
+        SetupDiGetClassDevsA(&usbPrint, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) {
+        printf("{\"event\":\"no-set\",\"error\":%lu}\n", GetLastError());
+        return 1;
+    }
+    SP_DEVINFO_DATA device;
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); index++) {
+        char ids[2048];
+        memset(ids, 0, sizeof ids);
+        DWORD type = 0;
+        DWORD size = 0;
+        SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, &type, (BYTE *)ids,
+                                          sizeof ids - 2, &size);
+        printf("{\"event\":\"device\",\"index\":%lu,\"hardwareIds\":[", index);
+        for (const char *id = ids; *id != '\0'; id += strlen(id) + 1)
+            printf("%s", id == ids ? "" : ","), PutJsonText(id);
+        printf("],\"path\":");
+        SP_DEVICE_INTERFACE_DATA iface;
+        iface.cbSize = sizeof iface;
+        char detailBuffer[1024];
+        SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail =
+            (SP_DEVICE_INTERFACE_DETAIL_DATA_A *)detailBuffer;
+        detail->cbSize = sizeof *detail;
+        if (SetupDiEnumDeviceInterfaces(set, &device, &usbPrint, 0, &iface) &&
+            SetupDiGetDeviceInterfaceDetailA(set, &iface, detail, sizeof detailBuffer, NULL, NULL))
+            PutJsonText(detail->DevicePath);
+        else
+            printf("null");
+        printf("}\n");
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    fflush(stdout);
+    return 0;
+}
+
+static int ParseOptions(int argc, char **argv, int first, Options *options)
+{
+    options->timeoutMs = 10000;
+    options->notWindow = NULL;
+    options->closeProgress = 0;
+    options->postCommand = 0;
+    for (int i = first; i < argc; i++) {
+        if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
+            options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
+        else if (strcmp(argv[i], "--not") == 0 && i + 1 < argc)
+            options->notWindow = (HWND)(ULONG_PTR)strtoul(argv[++i], NULL, 16);
+        else if (strcmp(argv[i], "--close-progress") == 0)
+            options->closeProgress = 1;
+        else if (strcmp(argv[i], "--post-command") == 0)
+            options->postCommand = 1;
+        else
+            return 0;
+    }
+    return 1;
+}
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (argc < 2 || !ParseOptions(argc, argv, argc > 2 && argv[2][0] != '-' ? 3 : 2, &options)) {
+        fprintf(stderr, "usage: ud_driver snapshot | devices | wait | click action|exit | transfer "
+                        "[--timeout ms] [--not hwnd] [--close-progress] [--post-command]\n");
+        return 2;
+    }
+    const char *command = argv[1];
+    if (strcmp(command, "snapshot") == 0)
+        return CommandSnapshot();
+    if (strcmp(command, "devices") == 0)
+        return CommandDevices();
+    if (strcmp(command, "wait") == 0)
+        return CommandWait(options);
+    if (strcmp(command, "transfer") == 0)
+        return CommandTransfer(options);
+    if (strcmp(command, "click") == 0 && argc > 2) {
+        if (strcmp(argv[2], "action") == 0)
+            return CommandClick(ID_ACTION, options);
+        if (strcmp(argv[2], "exit") == 0)
+            return CommandClick(ID_EXIT, options);
+    }
+    fprintf(stderr, "unknown command\n");
+    return 2;
+}
