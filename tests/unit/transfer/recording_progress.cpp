@@ -1,0 +1,25 @@
+// Progress calls that only record, standing in for the progress window in the transfer tests.
+#include "progress/progress.h"
+#include "transfer_log.h"
+
+void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
+{
+    Log().trace.push_back("open" + std::to_string(stringId) + "/" + std::to_string(enableCancel) +
+                          "/" + (caption != NULL ? caption : "(none)"));
+}
+
+void ProgressClose()
+{
+    Log().trace.push_back("close");
+}
+
+int ProgressStep(DWORD total, DWORD current)
+{
+    Log().trace.push_back("step" + std::to_string(total) + "/" + std::to_string(current));
+    return Log().stepResult;
+}
+
+void SetOwnerWindow(HWND owner)
+{
+    Log().trace.push_back(owner == NULL ? "owner0" : "owner");
+}
