@@ -1,16 +1,242 @@
 // Printer discovery through the USB printer device-interface class.
 #include "device/device_link.h"
 
+#include "device/link_state.h"
+
+#include <setupapi.h>
+
+#include <stddef.h>
+
+enum HardwareIdRead {
+    READ_LIST,  // the list is in the held block (or there is none): compare it
+    READ_SKIP,  // this device has no list to compare: take the next one
+    READ_ABORT, // the search ends unsuccessfully
+};
+
+// How many times one device's hardware-ID list is asked for. A device-setup library that keeps
+// answering "done" (the oldest platforms) or "buffer too small" must not hold the lookup forever.
+static const int maxPropertyQueries = 8;
+
+// The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A as the 32-bit platform checks it: cbSize
+// and one character of DevicePath.
+static const DWORD detailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + 1;
+
+// Classic ASCII upper-casing of one text in place, through a heap scratch copy; bytes above
+// 0x7F are never touched, whatever the user's locale says they are.
+static void UppercaseText(char *text)
+{
+    int length = lstrlenA(text);
+    if (length <= 0)
+        return;
+
+    HANDLE heap = GetProcessHeap();
+    BYTE *scratch = (BYTE *)HeapAlloc(heap, 0, (SIZE_T)length);
+    // Without a scratch block the text is folded where it stands: the result is the same.
+    BYTE *bytes = scratch ? scratch : (BYTE *)text;
+    if (scratch)
+        CopyMemory(scratch, text, (size_t)length);
+    for (int i = 0; i < length; i++)
+        if (bytes[i] >= 'a' && bytes[i] <= 'z')
+            bytes[i] = (BYTE)(bytes[i] - ('a' - 'A'));
+    if (scratch) {
+        CopyMemory(text, scratch, (size_t)length);
+        HeapFree(heap, 0, scratch);
+    }
+}
+
 void UppercaseInPlace(char *first, char *second)
 {
-    (void)first;
-    (void)second;
+    UppercaseText(first);
+    UppercaseText(second);
+}
+
+// 1 when both texts hold the same characters. Under a double-byte code page a lead byte and its
+// trail byte are one character; a lead byte just before the terminator stands alone, so the walk
+// never steps over a NUL.
+static int TextsEqual(const char *first, const char *second)
+{
+    const BYTE *a = (const BYTE *)first;
+    const BYTE *b = (const BYTE *)second;
+    for (;;) {
+        if (a[0] != b[0])
+            return 0;
+        if (a[0] == '\0')
+            return 1;
+        if (IsDBCSLeadByte(a[0]) && a[1] != '\0') {
+            if (a[1] != b[1])
+                return 0;
+            a += 2;
+            b += 2;
+        } else {
+            a++;
+            b++;
+        }
+    }
+}
+
+// Gives a LocalAlloc block back; NULL, for the pointer that held it.
+static void *ReleaseBlock(void *block)
+{
+    if (block)
+        LocalFree(block);
+    return NULL;
+}
+
+// Replaces the held list block by a zero-filled one of size bytes. 0 when there is no memory.
+static int ReplaceListBlock(BYTE **list, DWORD *listSize, DWORD size)
+{
+    *list = (BYTE *)ReleaseBlock(*list);
+    *listSize = 0;
+    *list = (BYTE *)LocalAlloc(LPTR, size);
+    if (*list == NULL)
+        return 0;
+    *listSize = size;
+    return 1;
+}
+
+// Reads the device's SPDRP_HARDWAREID list into *list (a block the caller releases).
+// On Windows 2000 and later a query succeeds once the block is large enough. The older releases
+// report success for a query without a buffer and "buffer too small" once they have filled one,
+// so there a success means "ask again with a block of the reported size" and "too small" with a
+// block in hand means the list is in it.
+static HardwareIdRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA *device, int osFamily,
+                                      BYTE **list, DWORD *listSize, DWORD *reportedSize)
+{
+    int modern = osFamily == 2 || osFamily == 3;
+    for (int queries = 1;; queries++) {
+        DWORD dataType = 0;
+        BOOL ok = SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &dataType, *list,
+                                                    *listSize, reportedSize);
+        if (ok && modern)
+            return READ_LIST;
+        if (!ok) {
+            DWORD error = GetLastError();
+            if (error == ERROR_INVALID_DATA)
+                return READ_SKIP;
+            if (error != ERROR_INSUFFICIENT_BUFFER)
+                return READ_ABORT;
+            if (!modern && *list != NULL)
+                return READ_LIST;
+        }
+        if (queries >= maxPropertyQueries)
+            return ok ? READ_LIST : READ_SKIP;
+        if (!ReplaceListBlock(list, listSize, *reportedSize))
+            return READ_ABORT;
+    }
+}
+
+// 1 when an entry of the list equals idCopy, both upper-cased. Every entry is visited. Only
+// the first limit bytes are read, and an entry whose terminator does not lie within them is
+// not an entry: the walk ends there.
+static int ListHoldsId(char *list, DWORD limit, char *idCopy)
+{
+    int matched = 0;
+    DWORD position = 0;
+    while (list != NULL && position < limit && list[position] != '\0') {
+        char *entry = list + position;
+        DWORD length = 0;
+        while (position + length < limit && entry[length] != '\0')
+            length++;
+        if (position + length >= limit)
+            break;
+        UppercaseInPlace(idCopy, entry);
+        if (TextsEqual(idCopy, entry))
+            matched = 1;
+        position += length + 1;
+    }
+    return matched;
+}
+
+// Opens the device path into both handles. 0 with both closed when either open fails.
+static int OpenBothHandles(const char *path)
+{
+    HANDLE handle =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    SetPrimaryHandle(handle);
+    if (handle == INVALID_HANDLE_VALUE) {
+        CloseDeviceHandles();
+        return 0;
+    }
+    handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    SetSecondaryHandle(handle);
+    if (handle == INVALID_HANDLE_VALUE) {
+        CloseDeviceHandles();
+        return 0;
+    }
+    return 1;
 }
 
 int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily)
 {
-    (void)interfaceClass;
-    (void)hardwareId;
-    (void)osFamily;
-    return 0;
+    int found = 0;
+    int matched = 0;
+    char *idCopy = NULL;
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    BYTE *list = NULL;
+    DWORD listSize = 0;
+    SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail = NULL;
+    DWORD detailSize = 0;
+    SP_DEVINFO_DATA device;
+    SP_DEVICE_INTERFACE_DATA interfaceData;
+    int idLength = lstrlenA(hardwareId);
+
+    // The comparison upper-cases in place: it works on a copy, never on the caller's text.
+    idCopy = (char *)LocalAlloc(LPTR, (SIZE_T)idLength + 2);
+    if (idCopy == NULL)
+        goto done;
+    CopyMemory(idCopy, hardwareId, (size_t)idLength);
+
+    set = SetupDiGetClassDevsA(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        goto done;
+
+    ZeroMemory(&device, sizeof device);
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; !matched && SetupDiEnumDeviceInfo(set, index, &device); index++) {
+        DWORD reportedSize = 0;
+        HardwareIdRead read =
+            ReadHardwareIds(set, &device, osFamily, &list, &listSize, &reportedSize);
+        if (read == READ_ABORT)
+            goto done;
+        if (read == READ_LIST) {
+            DWORD limit = reportedSize < listSize ? reportedSize : listSize;
+            matched = ListHoldsId((char *)list, limit, idCopy);
+        }
+        list = (BYTE *)ReleaseBlock(list);
+        listSize = 0;
+    }
+    if (!matched)
+        goto done;
+
+    // The interface of the matching device itself: a position in the whole set's interface
+    // list need not belong to the device at the same position in its device list.
+    ZeroMemory(&interfaceData, sizeof interfaceData);
+    interfaceData.cbSize = sizeof interfaceData;
+    if (!SetupDiEnumDeviceInterfaces(set, &device, interfaceClass, 0, &interfaceData))
+        goto done;
+
+    SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, NULL, 0, &detailSize, NULL);
+    if (detailSize <= detailFixedSize)
+        goto done;
+    // One zero byte past the reported size keeps DevicePath terminated inside the block.
+    detail = (SP_DEVICE_INTERFACE_DETAIL_DATA_A *)LocalAlloc(LPTR, (SIZE_T)detailSize + 1);
+    if (detail == NULL)
+        goto done;
+    detail->cbSize = detailFixedSize;
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, detailSize, NULL, NULL))
+        goto done;
+
+    found = OpenBothHandles(detail->DevicePath);
+
+done:
+    if (!found)
+        SetLastError(ERROR_INVALID_HANDLE);
+    if (set != INVALID_HANDLE_VALUE)
+        SetupDiDestroyDeviceInfoList(set);
+    ReleaseBlock(idCopy);
+    ReleaseBlock(detail);
+    ReleaseBlock(list);
+    return found;
 }

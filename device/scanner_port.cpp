@@ -1,16 +1,95 @@
 // Printer discovery among the still-image USB ports.
 #include "device/device_link.h"
 
-int ParseHexField(const char *text)
+#include "device/link_state.h"
+
+#include <winioctl.h>
+
+#include <usbscan.h>
+
+// Ports 0 to 14: the still-image driver numbers no more than that for this tool.
+static const int scannerPortCount = 15;
+
+static const char *const pipeFormats[4] = {"%s\\0", "%s\\1", "%s\\2", "%s\\3"};
+
+// Opens one pipe of the port the way the still-image driver expects to be opened.
+static HANDLE OpenPipe(const char *portName, int pipe)
 {
-    (void)text;
-    return -1;
+    char pipeName[32];
+    wsprintfA(pipeName, pipeFormats[pipe], portName);
+    return CreateFileA(pipeName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       NULL, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM, NULL);
+}
+
+// 1 when the device behind the open pipe 0 reports these vendor and product IDs.
+static int DescriptorMatches(HANDLE pipe0, int vendorId, int productId)
+{
+    DEVICE_DESCRIPTOR descriptor;
+    DWORD returned = 0;
+    ZeroMemory(&descriptor, sizeof descriptor);
+    if (!DeviceIoControl(pipe0, IOCTL_GET_DEVICE_DESCRIPTOR, NULL, 0, &descriptor,
+                         sizeof descriptor, &returned, NULL))
+        return 0;
+    if ((int)(DWORD)descriptor.usVendorId != vendorId)
+        return 0;
+    return (int)(DWORD)descriptor.usProductId == productId;
 }
 
 int FindScannerPort(int vendorId, int productId, int scanPipeMode)
 {
-    (void)vendorId;
-    (void)productId;
-    (void)scanPipeMode;
-    return 0;
+    int found = 0;
+    char portName[32];
+
+    if (PrimaryHandle() != INVALID_HANDLE_VALUE)
+        return 1;
+    // Only pipes 0/1 and 2/3 are pairs the printer listens on; anything else is refused before
+    // a port is touched.
+    if (scanPipeMode != 0 && scanPipeMode != 2)
+        return 0;
+
+    for (int port = 0; port < scannerPortCount && !found; port++) {
+        wsprintfA(portName, "\\\\.\\Usbscan%d", port);
+        SetPrimaryHandle(OpenPipe(portName, 0));
+        if (PrimaryHandle() == INVALID_HANDLE_VALUE)
+            continue;
+        if (!DescriptorMatches(PrimaryHandle(), vendorId, productId)) {
+            CloseDeviceHandles();
+            continue;
+        }
+
+        SetSecondaryHandle(OpenPipe(portName, 1));
+        if (scanPipeMode == 2) {
+            CloseDeviceHandles();
+            SetPrimaryHandle(OpenPipe(portName, 2));
+            SetSecondaryHandle(OpenPipe(portName, 3));
+        }
+        // Every write goes to primaryHandle: a match that cannot be written is no printer found.
+        if (PrimaryHandle() == INVALID_HANDLE_VALUE) {
+            CloseDeviceHandles();
+            break;
+        }
+        found = 1;
+    }
+    return found;
+}
+
+int ParseHexField(const char *text)
+{
+    char copy[256];
+    DWORD value = 0;
+
+    lstrcpynA(copy, text, (int)sizeof copy);
+    CharLowerA(copy);
+    if (copy[0] == '\0')
+        return 0;
+    for (int i = 0; copy[i] != '\0'; i++) {
+        char c = copy[i];
+        if (c >= '0' && c <= '9')
+            value = value * 16 + (DWORD)(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            value = value * 16 + (DWORD)(c - 'a' + 10);
+        else
+            return -1;
+    }
+    return (int)value;
 }

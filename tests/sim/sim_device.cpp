@@ -1,0 +1,217 @@
+// The simulated device namespace of the host tests: CreateFileA, WriteFile, DeviceIoControl and
+// CloseHandle over scripted devices that record every byte, control request, open and close.
+#include "sim_kernel.h"
+
+#include "sim_kernel_internal.h"
+
+#include <usbprint.h>
+#include <usbscan.h>
+
+#include <map>
+#include <strings.h>
+
+#ifndef ERROR_INVALID_FUNCTION
+#define ERROR_INVALID_FUNCTION 1L
+#endif
+
+namespace
+{
+
+std::deque<SimDevice> devices;
+std::vector<SimOpen> openLog;
+std::map<HANDLE, SimDevice *> openHandles;
+SimHandleStats handleStats = {};
+ULONG_PTR nextHandle = 0x1000;
+
+SimDevice *DeviceOf(HANDLE handle)
+{
+    auto found = openHandles.find(handle);
+    return found == openHandles.end() ? NULL : found->second;
+}
+
+} // namespace
+
+void SimResetDevices()
+{
+    devices.clear();
+    openLog.clear();
+    openHandles.clear();
+    handleStats = {};
+    nextHandle = 0x1000;
+}
+
+SimDevice &SimAddDevice(const std::string &name)
+{
+    devices.emplace_back();
+    devices.back().name = name;
+    return devices.back();
+}
+
+SimDevice *SimFindDevice(const std::string &name)
+{
+    for (SimDevice &device : devices)
+        if (strcasecmp(device.name.c_str(), name.c_str()) == 0)
+            return &device;
+    return NULL;
+}
+
+const std::vector<SimOpen> &SimOpenLog()
+{
+    return openLog;
+}
+
+SimHandleStats SimHandles()
+{
+    SimHandleStats stats = handleStats;
+    stats.live = static_cast<int>(openHandles.size());
+    return stats;
+}
+
+std::string SimHandleName(HANDLE handle)
+{
+    SimDevice *device = DeviceOf(handle);
+    return device ? device->name : std::string();
+}
+
+std::string SimScannerPipeName(int port, int pipe)
+{
+    return "\\\\.\\Usbscan" + std::to_string(port) + "\\" + std::to_string(pipe);
+}
+
+void SimAddScannerPort(int port, USHORT vendorId, USHORT productId)
+{
+    for (int pipe = 0; pipe < 4; pipe++) {
+        SimDevice &device = SimAddDevice(SimScannerPipeName(port, pipe));
+        if (pipe == 0) {
+            device.answersDescriptor = true;
+            device.vendorId = vendorId;
+            device.productId = productId;
+        }
+    }
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    SimOpen entry = {name ? name : "",
+                     access,
+                     share,
+                     disposition,
+                     flags,
+                     security != NULL,
+                     templateFile != NULL,
+                     INVALID_HANDLE_VALUE};
+    SimDevice *device = name ? SimFindDevice(name) : NULL;
+    if (device == NULL || device->opensAllowed == device->opened) {
+        handleStats.failedOpens++;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+    } else {
+        entry.result = reinterpret_cast<HANDLE>(nextHandle);
+        nextHandle += 4;
+        openHandles[entry.result] = device;
+        device->opened++;
+        handleStats.opens++;
+    }
+    openLog.push_back(entry);
+    return entry.result;
+}
+
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+                      LPOVERLAPPED overlapped)
+{
+    if (written == NULL && overlapped == NULL) {
+        handleStats.badCalls++;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (written)
+        *written = 0;
+    SimDevice *device = DeviceOf(file);
+    if (device == NULL) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    // Everything offered is read, as a driver copying the request would: an offer longer than
+    // the caller's buffer shows under AddressSanitizer.
+    const BYTE *bytes = static_cast<const BYTE *>(buffer);
+    std::vector<BYTE> offered(bytes, bytes + toWrite);
+    size_t call = device->writeSizes.size();
+    device->writeSizes.push_back(toWrite);
+    SimWriteStep step = {TRUE, toWrite};
+    if (call < device->writePlan.size())
+        step = device->writePlan[call];
+    DWORD accepted = step.accepted < toWrite ? step.accepted : toWrite;
+    device->received.insert(device->received.end(), offered.begin(), offered.begin() + accepted);
+    if (written)
+        *written = accepted;
+    if (!step.result)
+        SetLastError(ERROR_GEN_FAILURE);
+    return step.result;
+}
+
+BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                            DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped)
+{
+    if ((returned == NULL && overlapped == NULL) || (in == NULL && inSize != 0) ||
+        (out == NULL && outSize != 0)) {
+        handleStats.badCalls++;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (returned)
+        *returned = 0;
+    SimDevice *device = DeviceOf(handle);
+    if (device == NULL) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const BYTE *input = static_cast<const BYTE *>(in);
+    device->ioctls.push_back(
+        {code, std::vector<BYTE>(input, input + inSize), out != NULL, outSize});
+
+    if (code == IOCTL_GET_DEVICE_DESCRIPTOR) {
+        if (!device->answersDescriptor) {
+            SetLastError(ERROR_GEN_FAILURE);
+            return FALSE;
+        }
+        if (outSize < sizeof(DEVICE_DESCRIPTOR)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        DEVICE_DESCRIPTOR descriptor = {device->vendorId, device->productId, 0x0100, 0x0409};
+        memcpy(out, &descriptor, sizeof descriptor);
+        if (returned)
+            *returned = sizeof descriptor;
+        return TRUE;
+    }
+    if (code == IOCTL_USBPRINT_VENDOR_SET_COMMAND) {
+        if (!device->vendorCommandResult) {
+            SetLastError(ERROR_GEN_FAILURE);
+            return FALSE;
+        }
+        DWORD count = static_cast<DWORD>(device->reply.size());
+        if (count > outSize)
+            count = outSize;
+        if (count)
+            memcpy(out, device->reply.data(), count);
+        if (returned)
+            *returned = count;
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE object)
+{
+    SimDevice *device = DeviceOf(object);
+    if (device == NULL) {
+        handleStats.badCloses++;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    openHandles.erase(object);
+    device->closed++;
+    handleStats.closes++;
+    return TRUE;
+}

@@ -1,0 +1,106 @@
+// What every device-link test shares: a fresh simulated machine per test, and the check that a
+// test's path gave back every block, set and handle it took.
+#ifndef UPDATE_TOOL_DEVICE_FIXTURE_H
+#define UPDATE_TOOL_DEVICE_FIXTURE_H
+
+#include "device/device_link.h"
+#include "sim_kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+const char configuredId[] = "USB\\VID_7A3D&PID_5E21&MI_01";
+const char configuredIdLower[] = "usb\\vid_7a3d&pid_5e21&mi_01";
+
+class DeviceLinkTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        CloseDeviceHandles();
+        SimKernelReset();
+    }
+
+    void TearDown() override
+    {
+        ExpectNothingHeldButHandles();
+        CloseDeviceHandles();
+        SimHandleStats handles = SimHandles();
+        EXPECT_EQ(handles.live, 0) << "device handles left open";
+        EXPECT_EQ(handles.badCloses, 0) << "handles closed that were not open";
+        EXPECT_EQ(handles.badCalls, 0) << "device I/O calls against the platform's rules";
+    }
+
+    // Blocks and device-information sets never outlive the call that took them.
+    static void ExpectNothingHeldButHandles()
+    {
+        SimMemoryStats memory = SimMemory();
+        EXPECT_EQ(memory.localLive, 0) << "LocalAlloc blocks not released";
+        EXPECT_EQ(memory.heapLive, 0) << "heap scratch blocks not released";
+        EXPECT_EQ(memory.badFrees, 0);
+        EXPECT_EQ(memory.localNotZeroed, 0) << "platform data blocks must be zero-filled";
+        SimSetupStats setup = SimSetup();
+        EXPECT_EQ(setup.setsLive, 0) << "device-information set not destroyed";
+        EXPECT_EQ(setup.badCalls, 0) << "device-setup calls against the platform's rules";
+    }
+};
+
+// The record the tool looks with. Built here rather than by DefaultLinkConfig, whose kind
+// follows the last lookup of the process.
+inline LinkConfig ConfigOfKind(int kind)
+{
+    LinkConfig config = {};
+    config.kind = kind;
+    strcpy(config.hardwareId, configuredId);
+    config.scanPipeMode = 0;
+    return config;
+}
+
+// The device name behind a handle, or "closed".
+inline std::string NameOf(HANDLE handle)
+{
+    if (handle == INVALID_HANDLE_VALUE)
+        return "closed";
+    std::string name = SimHandleName(handle);
+    return name.empty() ? "not a handle the platform knows" : name;
+}
+
+// Names of every CreateFileA call in order.
+inline std::vector<std::string> OpenedNames()
+{
+    std::vector<std::string> names;
+    for (const SimOpen &open : SimOpenLog())
+        names.push_back(open.name);
+    return names;
+}
+
+// Equal byte streams, or where they first differ with a few bytes of each around it.
+inline ::testing::AssertionResult SameBytes(const std::vector<BYTE> &expected,
+                                            const std::vector<BYTE> &actual)
+{
+    size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
+        at++;
+    if (at == expected.size() && at == actual.size())
+        return ::testing::AssertionSuccess();
+    auto dump = [at](const std::vector<BYTE> &bytes) {
+        std::string text;
+        char hex[4];
+        size_t from = at >= 4 ? at - 4 : 0;
+        for (size_t i = from; i < bytes.size() && i < at + 8; i++) {
+            snprintf(hex, sizeof hex, "%02X ", bytes[i]);
+            text += hex;
+        }
+        return text.empty() ? std::string("(ends)") : text;
+    };
+    return ::testing::AssertionFailure()
+           << "streams differ at byte " << at << " (expected " << expected.size() << " bytes, got "
+           << actual.size() << ")\n  expected from " << (at >= 4 ? at - 4 : 0) << ": "
+           << dump(expected) << "\n  actual   from " << (at >= 4 ? at - 4 : 0) << ": "
+           << dump(actual);
+}
+
+#endif

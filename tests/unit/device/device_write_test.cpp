@@ -1,0 +1,170 @@
+// SendToDevice against a simulated printer: every byte arrives or the send fails, and vendor
+// commands stay within their data and only go to a printer-class device.
+#include "device_fixture.h"
+
+#include <algorithm>
+
+namespace
+{
+
+const char printerPath[] = "\\\\?\\usb#vid_7a3d&pid_5e21&mi_01#printer";
+
+// A printer found the way the tool finds it; its device records what it receives.
+SimDevice &FindSimPrinter()
+{
+    SimAddPrinter(printerPath, {configuredId});
+    EXPECT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
+    return *SimFindDevice(printerPath);
+}
+
+std::vector<BYTE> Pattern(size_t length)
+{
+    std::vector<BYTE> bytes(length);
+    for (size_t i = 0; i < length; i++)
+        bytes[i] = static_cast<BYTE>(i * 7 + i / 251);
+    return bytes;
+}
+
+class DeviceWriteTest : public DeviceLinkTest
+{
+};
+
+TEST_F(DeviceWriteTest, WritesEveryByteOrFails)
+{
+    struct Row {
+        const char *label;
+        std::vector<SimWriteStep> plan;
+        int expected;
+        size_t delivered;
+        std::vector<DWORD> offered; // the length each WriteFile call was given
+    } rows[] = {
+        {"accepted whole", {}, 1, 4096, {4096}},
+        {"partial writes continue with the rest",
+         {{TRUE, 100}, {TRUE, 1}, {TRUE, 2000}},
+         1,
+         4096,
+         {4096, 3996, 3995, 1995}},
+        {"a write that takes no byte fails", {{TRUE, 10}, {TRUE, 0}}, 0, 10, {4096, 4086}},
+        {"a failed call fails even when it reports bytes", {{FALSE, 4096}}, 0, 4096, {4096}},
+        {"a failed call after some progress", {{TRUE, 50}, {FALSE, 0}}, 0, 50, {4096, 4046}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        CloseDeviceHandles();
+        SimKernelReset();
+        SimDevice &printer = FindSimPrinter();
+        printer.writePlan = row.plan;
+        std::vector<BYTE> data = Pattern(4096);
+
+        EXPECT_EQ(SendToDevice(SEND_WRITE, data.data(), NULL, 4096), row.expected);
+        EXPECT_TRUE(SameBytes(std::vector<BYTE>(data.begin(), data.begin() + row.delivered),
+                              printer.received));
+        EXPECT_EQ(printer.writeSizes, row.offered);
+    }
+}
+
+TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStream)
+{
+    SimDevice &printer = FindSimPrinter();
+    // The driver takes at most 1000 bytes per call.
+    printer.writePlan.assign(40, SimWriteStep{TRUE, 1000});
+    std::vector<BYTE> header = Pattern(24);
+    std::vector<BYTE> image = Pattern(10000);
+
+    ASSERT_EQ(SendToDevice(SEND_WRITE, header.data(), NULL, 24), 1);
+    for (size_t offset = 0; offset < image.size(); offset += 4096) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(4096, image.size() - offset));
+        ASSERT_EQ(SendToDevice(SEND_WRITE, image.data() + offset, NULL, chunk), 1);
+    }
+
+    std::vector<BYTE> expected = header;
+    expected.insert(expected.end(), image.begin(), image.end());
+    EXPECT_TRUE(SameBytes(expected, printer.received));
+}
+
+TEST_F(DeviceWriteTest, FailsWithoutAnOpenPrinter)
+{
+    BYTE data[4] = {1, 2, 3, 4};
+    EXPECT_EQ(SendToDevice(SEND_WRITE, data, NULL, sizeof data), 0);
+    EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data, NULL, sizeof data), 0);
+}
+
+TEST_F(DeviceWriteTest, OtherModesSendNothing)
+{
+    SimDevice &printer = FindSimPrinter();
+    std::vector<BYTE> data = Pattern(64);
+    for (int mode : {2, 3, -1, 255}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        EXPECT_EQ(SendToDevice(mode, data.data(), NULL, 64), 0);
+    }
+    EXPECT_TRUE(printer.writeSizes.empty());
+    EXPECT_TRUE(printer.ioctls.empty());
+}
+
+TEST_F(DeviceWriteTest, VendorCommandSendsThreeBytesWithinTheData)
+{
+    struct Row {
+        const char *label;
+        DWORD length;
+        bool withReply;
+        BOOL deviceAccepts;
+        int expected;
+        bool sent;
+        DWORD outputSize;
+    } rows[] = {
+        {"no reply buffer: no output size", 8, false, TRUE, 1, true, 0},
+        {"reply buffer of length bytes", 8, true, TRUE, 1, true, 8},
+        {"exactly a command", 3, false, TRUE, 1, true, 0},
+        {"device refuses", 8, false, FALSE, 0, true, 0},
+        {"shorter than a command", 2, false, TRUE, 0, false, 0},
+        {"no data at all", 0, false, TRUE, 0, false, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        CloseDeviceHandles();
+        SimKernelReset();
+        SimDevice &printer = FindSimPrinter();
+        printer.vendorCommandResult = row.deviceAccepts;
+        printer.reply = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA};
+        // Exactly length bytes, so that reading beyond them shows under AddressSanitizer.
+        std::vector<BYTE> data = Pattern(row.length);
+        std::vector<BYTE> reply(row.length, 0);
+
+        EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data.data(),
+                               row.withReply ? reply.data() : NULL, row.length),
+                  row.expected);
+
+        ASSERT_EQ(printer.ioctls.size(), row.sent ? 1u : 0u);
+        if (row.sent) {
+            EXPECT_EQ(printer.ioctls[0].code, 0x220038u);
+            EXPECT_TRUE(SameBytes(std::vector<BYTE>(data.begin(), data.begin() + 3),
+                                  printer.ioctls[0].input));
+            EXPECT_EQ(printer.ioctls[0].hadOutputBuffer, row.withReply);
+            EXPECT_EQ(printer.ioctls[0].outputSize, row.outputSize);
+        }
+        if (row.withReply && row.expected) {
+            EXPECT_TRUE(SameBytes(
+                std::vector<BYTE>(printer.reply.begin(), printer.reply.begin() + row.length),
+                reply));
+        }
+        EXPECT_TRUE(printer.writeSizes.empty());
+    }
+}
+
+TEST_F(DeviceWriteTest, VendorCommandRefusedAfterAScannerPortLookup)
+{
+    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    LinkConfig config = ConfigOfKind(LINK_SCANNER_PORT);
+    ASSERT_EQ(FindPrinter(config), 1);
+    std::vector<BYTE> data = Pattern(8);
+
+    EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data.data(), NULL, 8), 0);
+
+    // The descriptor request of the lookup is the only control request the port saw.
+    EXPECT_EQ(SimFindDevice(SimScannerPipeName(0, 0))->ioctls.size(), 1u);
+    // Plain writes still go to the port's pipe 0.
+    EXPECT_EQ(SendToDevice(SEND_WRITE, data.data(), NULL, 8), 1);
+    EXPECT_TRUE(SameBytes(data, SimFindDevice(SimScannerPipeName(0, 0))->received));
+}
+
+} // namespace

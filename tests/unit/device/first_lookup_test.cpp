@@ -1,0 +1,49 @@
+// The first lookups of a process: the default record, and the Windows version classified once
+// (except while it classifies as -1) choosing how each hardware-ID list is read.
+#include "device_fixture.h"
+
+namespace
+{
+
+class FirstLookupTest : public DeviceLinkTest
+{
+};
+
+TEST_F(FirstLookupTest, ClassifiesOnceUnlessUnclassified)
+{
+    // A platform that answers as Windows 2000 and later do: every lookup shows by the number of
+    // queries which shape of read the class chose.
+    SimAddPrinter("\\\\?\\usb#printer", {configuredId});
+    SimSetVersion(4, 0);
+
+    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
+    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
+    EXPECT_EQ(SimGetVersionCalls(), 2) << "an unclassified version is asked for on each lookup";
+    EXPECT_EQ(SimPnpDevices()[0].propertyQueries, 16) << "older shape, bounded, both lookups";
+
+    SimSetVersion(5, 0);
+    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
+    EXPECT_EQ(SimPnpDevices()[0].propertyQueries, 16 + 2);
+
+    SimSetVersion(4, 10);
+    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
+    EXPECT_EQ(SimGetVersionCalls(), 3) << "once classified, the version is not asked again";
+    EXPECT_EQ(SimPnpDevices()[0].propertyQueries, 16 + 2 + 2);
+}
+
+TEST_F(FirstLookupTest, DefaultConfigurationLooksThroughThePrinterClass)
+{
+    LinkConfig config = DefaultLinkConfig();
+    EXPECT_EQ(config.kind, LINK_PRINTER_CLASS);
+    EXPECT_STREQ(config.hardwareId, configuredId);
+    EXPECT_EQ(config.scanPipeMode, 0);
+
+    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    EXPECT_EQ(FindPrinter(config), 0) << "the scanner ports are not the configured path";
+    SimAddPrinter("\\\\?\\usb#printer", {configuredIdLower});
+    EXPECT_EQ(FindPrinter(config), 1);
+    EXPECT_EQ(NameOf(PrimaryHandle()), "\\\\?\\usb#printer");
+    EXPECT_EQ(CurrentLinkKind(), LINK_PRINTER_CLASS);
+}
+
+} // namespace
