@@ -235,8 +235,9 @@ def own_interface_opened(ctx):
     ctx.printers.plug(NEXT, nxt.path)
     proc, _ = start_tool(ctx, "ready")
     exit_tool(ctx, proc)
-    check(rx.wait_writer_close(10), "the target printer was not the one opened")
-    check(not nxt.writer_closes, "the printer listed after the target was opened")
+    opened = rx.wait_writer_close(10)
+    check(not nxt.writer_closes, "the printer listed after the target was opened instead")
+    check(opened, "the target printer was never opened")
 
 
 def older_windows(ctx):
@@ -437,9 +438,107 @@ def measure(ctx):
              "%d BitBlt calls by the tool" % (paints, blits))
 
 
+# -- screenshots on Xvfb -----------------------------------------------------------------
+
+def screenshot(ctx, state):
+    """Saves the whole virtual screen as build/windows/screenshots/<lang>-<state>.png."""
+    out_dir = os.path.join(ctx.build_dir, "screenshots")
+    os.makedirs(out_dir, exist_ok=True)
+    path = os.path.join(out_dir, "%s-%s.png" % (ctx.lang, state))
+    time.sleep(0.5)  # let the last paint reach the X server
+    result = subprocess.run(["import", "-display", ctx.session.display, "-window", "root", path],
+                            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    check(result.returncode == 0 and os.path.getsize(path) > 0,
+          "import failed: %s" % result.stderr.decode(errors="replace"))
+    ctx.note("screenshot " + os.path.relpath(path, ctx.build_dir))
+    return path
+
+
+def screenshots(ctx):
+    """Not found, ready, progress at mid-bar, done, and failed, as the user sees them."""
+    ctx.printers.remove_all()
+    proc, _ = start_tool(ctx, "not_found")
+    screenshot(ctx, "not-found")
+    rx = ctx.receiver("target", kind="pty", rate=1_000_000)
+    ctx.printers.plug(TARGET, rx.path)
+    click(ctx, "action")
+    wait_dialog(ctx, "ready")
+    screenshot(ctx, "ready")
+
+    total = len(ctx.expected_stream())
+    drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
+    check(rx.wait_for(total // 2, TRANSFER_TIMEOUT), "the transfer never reached half-way")
+    rx.pause()
+    try:
+        screenshot(ctx, "progress")
+    finally:
+        rx.resume()
+    check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
+    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+        events = wine.parse_events(f.read())
+    expect_progress_seen(ctx, events)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    screenshot(ctx, "done")
+    exit_tool(ctx, proc)
+
+    ctx.printers.plug(TARGET, "/dev/full")
+    proc, _ = start_tool(ctx, "ready", "tool-failing")
+    events = transfer(ctx)
+    expect_state(ctx, last(events, "update"), "failed")
+    screenshot(ctx, "failed")
+    exit_tool(ctx, proc)
+
+
+class VirtualScreen:
+    """An Xvfb server of our own; Wine draws into a virtual desktop on it."""
+
+    def __init__(self, log_dir, size="1024x768"):
+        self.log_dir = log_dir
+        self.size = size
+        self.proc = None
+        self.display = None
+
+    def __enter__(self):
+        os.makedirs(self.log_dir, exist_ok=True)
+        read_end, write_end = os.pipe()
+        log = open(os.path.join(self.log_dir, "xvfb.log"), "wb")
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size + "x24",
+             "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+            pass_fds=(write_end,))
+        log.close()
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = __import__("select").select([read_end], [], [], 1)
+            if ready:
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    break
+                number += chunk
+        os.close(read_end)
+        if not number.strip():
+            self.__exit__()
+            raise wine.WineError("Xvfb did not start (see %s)" % self.log_dir)
+        self.display = ":" + number.decode().strip()
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+
+
 # -- the runner --------------------------------------------------------------------------
 
 GROUPS = {
+    "screenshots": ("en", [screenshots]),
+    "japanese_screenshots": ("ja", [screenshots]),
     "not_found": ("en", [not_found_flow]),
     "japanese_not_found": ("ja", [not_found_flow]),
     "printer": ("en", [ready_then_exit, plug_in_then_retry, own_interface_opened]),
@@ -465,8 +564,12 @@ def run_group(build_dir, group, only=None):
         if not wine.prefix_ready(prefix):
             print("creating the Wine prefix (%.0f s)" %
                   wine.create_prefix(prefix, os.path.join(logs, "prefix")), flush=True)
+        screen = VirtualScreen(os.path.join(logs, group)) if "screenshots" in group else None
+        if screen:
+            screen.__enter__()
         session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"),
-                               os.path.join(logs, group), lang=lang)
+                               os.path.join(logs, group), lang=lang,
+                               display=screen.display if screen else None)
         with session:
             for scenario in scenarios:
                 if only and scenario.__name__ != only:
@@ -490,6 +593,8 @@ def run_group(build_dir, group, only=None):
                     session.started.clear()
                 print("[%s] %s/%s (%.1f s)" % (verdict, group, scenario.__name__,
                                                time.monotonic() - started), flush=True)
+        if screen:
+            screen.__exit__()
     return failures
 
 

@@ -137,6 +137,13 @@ class Session:
         self.registry("[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n" + "\n".join(graphics)
                       + "\n\n" + desktop + "\n[HKEY_CURRENT_USER\\Software\\Wine]\n"
                       '"Version"=-\n')
+        # The desktop process started by that first call keeps the graphics driver it found:
+        # restart the server (which saves the registry) so the whole session starts with ours.
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+        _wait_server_gone(self.env, 30)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         return self
 
     def stop(self):
