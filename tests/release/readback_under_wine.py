@@ -1,0 +1,34 @@
+#!/usr/bin/env python3
+"""Runs resource_readback.exe on UpdateTool.exe in the system tests' Wine prefix and session.
+
+Usage: readback_under_wine.py BUILD_DIR VERSION
+"""
+import os
+import sys
+
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
+import scenarios  # noqa: E402
+import wine  # noqa: E402
+
+
+def main(argv):
+    build_dir, version = os.path.abspath(argv[1]), argv[2]
+    prefix, logs = scenarios.paths(build_dir)
+    with wine.PrefixLock(prefix):
+        if not wine.prefix_ready(prefix):
+            wine.create_prefix(prefix, os.path.join(logs, "prefix"))
+        with wine.Session(prefix, os.path.join(build_dir, "tests", "release"),
+                          os.path.join(logs, "release")) as session:
+            rc, text = session.run(
+                [os.path.join(session.bin_dir, "resource_readback.exe"),
+                 wine.windows_path(os.path.join(build_dir, "UpdateTool.exe")), version],
+                "resource-readback", timeout=120)
+    sys.stdout.write(text)
+    if rc is None:
+        print("resource_readback timed out")
+    return 0 if rc == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
