@@ -226,6 +226,17 @@ class Receiver:
             os.unlink(self.path)
 
 
+def embedded_image(build_dir):
+    """The image file the build embedded: the configured one, else the generated test image."""
+    with open(os.path.join(build_dir, "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("UPDATE_TOOL_FIRMWARE_IMAGE:"):
+                configured = line.split("=", 1)[1].strip()
+                if configured:
+                    return os.path.abspath(configured)
+    return os.path.join(build_dir, "test-firmware.bin")
+
+
 def expected_stream(image_path):
     """The 24-byte transfer header with the image length, followed by the image itself."""
     with open(image_path, "rb") as f:

@@ -10,7 +10,6 @@ tree is created once per test run by --create-prefix and reused by every group.
 import argparse
 import hashlib
 import os
-import subprocess
 import sys
 import time
 import traceback
@@ -43,7 +42,7 @@ class Context:
         self.lang = lang
         self.strings = texts.load_strings(SOURCE_DIR, lang)
         self.exe = os.path.join(build_dir, "UpdateTool.exe")
-        self.image = os.path.join(build_dir, "test-firmware.bin")
+        self.image = printer.embedded_image(build_dir)
         self.printers = printer.Printers(session)
         self.receivers = []
         self.notes = []
@@ -384,7 +383,7 @@ def measure(ctx):
     without any window, and the number of progress repaints in one transfer."""
     ctx.printers.remove_all()
     timings = []
-    for run in range(2):
+    for run in range(5):
         rx = ctx.receiver("timed%d" % run)
         ctx.printers.plug(TARGET, rx.path)
         proc, _ = start_tool(ctx, "ready", "tool-timed")
@@ -425,13 +424,13 @@ def measure(ctx):
     paints = blits = 0
     with open(proc.log_path, encoding="utf-8", errors="replace") as f:
         for line in f:
-            if "Call user32.BeginPaint(%s" % hwnd in line.lower():
+            if ("call user32.beginpaint(%s" % hwnd) in line.lower():
                 paints += 1
             elif "Call gdi32.BitBlt(" in line:
                 blits += 1
     check(paints > 0, "no repaint of the progress dialog found in the relay trace")
-    ctx.note("tool: click to done state %s ms (unthrottled FIFO)" %
-             ", ".join("%.0f" % t for t in timings))
+    ctx.note("tool: click to done state %s ms (unthrottled FIFO; median %.0f ms)" %
+             (", ".join("%.0f" % t for t in timings), sorted(timings)[len(timings) // 2]))
     ctx.note("raw loop: %s" % "; ".join("%d writes in %.0f ms (wine call %.0f ms)" %
                                          (w, ms, wall) for ms, w, wall in raw))
     ctx.note("progress repaints in one transfer: %d BeginPaint on the progress dialog, "
@@ -445,11 +444,8 @@ def screenshot(ctx, state):
     out_dir = os.path.join(ctx.build_dir, "screenshots")
     os.makedirs(out_dir, exist_ok=True)
     path = os.path.join(out_dir, "%s-%s.png" % (ctx.lang, state))
-    time.sleep(0.5)  # let the last paint reach the X server
-    result = subprocess.run(["import", "-display", ctx.session.display, "-window", "root", path],
-                            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-    check(result.returncode == 0 and os.path.getsize(path) > 0,
-          "import failed: %s" % result.stderr.decode(errors="replace"))
+    error = wine.take_screenshot(ctx.session.display, path)
+    check(error is None, "import failed: %s" % error)
     ctx.note("screenshot " + os.path.relpath(path, ctx.build_dir))
     return path
 
@@ -490,50 +486,6 @@ def screenshots(ctx):
     exit_tool(ctx, proc)
 
 
-class VirtualScreen:
-    """An Xvfb server of our own; Wine draws into a virtual desktop on it."""
-
-    def __init__(self, log_dir, size="1024x768"):
-        self.log_dir = log_dir
-        self.size = size
-        self.proc = None
-        self.display = None
-
-    def __enter__(self):
-        os.makedirs(self.log_dir, exist_ok=True)
-        read_end, write_end = os.pipe()
-        log = open(os.path.join(self.log_dir, "xvfb.log"), "wb")
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size + "x24",
-             "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-            pass_fds=(write_end,))
-        log.close()
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 30
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = __import__("select").select([read_end], [], [], 1)
-            if ready:
-                chunk = os.read(read_end, 16)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(read_end)
-        if not number.strip():
-            self.__exit__()
-            raise wine.WineError("Xvfb did not start (see %s)" % self.log_dir)
-        self.display = ":" + number.decode().strip()
-        return self
-
-    def __exit__(self, *exc):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-
-
 # -- the runner --------------------------------------------------------------------------
 
 GROUPS = {
@@ -564,7 +516,7 @@ def run_group(build_dir, group, only=None):
         if not wine.prefix_ready(prefix):
             print("creating the Wine prefix (%.0f s)" %
                   wine.create_prefix(prefix, os.path.join(logs, "prefix")), flush=True)
-        screen = VirtualScreen(os.path.join(logs, group)) if "screenshots" in group else None
+        screen = wine.VirtualScreen(os.path.join(logs, group)) if "screenshots" in group else None
         if screen:
             screen.__enter__()
         session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"),

@@ -8,6 +8,7 @@ once with no pipe of ours, and every program's output goes to a file.
 import fcntl
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -103,16 +104,18 @@ class PrefixLock:
 
 class Session:
     """One wineserver in one language; display None for the null graphics driver, or an X
-    display (a Wine virtual desktop of desktop_size is then used so captions are drawn)."""
+    display: on a bare X server a Wine virtual desktop of desktop_size draws the captions that
+    no window manager draws; on a user's own display windows go straight to it."""
 
     def __init__(self, prefix, bin_dir, log_dir, lang="en", display=None,
-                 desktop_size="1024x768"):
+                 desktop_size="1024x768", virtual_desktop=True):
         self.prefix = prefix
         self.bin_dir = bin_dir
         self.log_dir = log_dir
         self.lang = lang
         self.display = display
         self.desktop_size = desktop_size
+        self.virtual_desktop = virtual_desktop
         self.env = _base_env(prefix, lang)
         if display:
             self.env["DISPLAY"] = display
@@ -126,7 +129,10 @@ class Session:
                        stderr=subprocess.DEVNULL, timeout=30)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        if self.display:
+        if self.display and not self.virtual_desktop:
+            graphics = ['"Graphics"="x11"']
+            desktop = '[-HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n'
+        elif self.display:
             graphics = ['"Graphics"="x11"']
             desktop = ('[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
                        '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n'
@@ -245,3 +251,57 @@ def kill(proc):
         except ProcessLookupError:
             pass
         proc.wait(timeout=10)
+
+
+def take_screenshot(display, path, settle=0.5):
+    """Saves the whole X screen of display as a PNG; None on success, else the error text."""
+    time.sleep(settle)  # let the last paint reach the X server
+    result = subprocess.run(["import", "-display", display, "-window", "root", path],
+                            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    if result.returncode != 0 or not os.path.exists(path) or os.path.getsize(path) == 0:
+        return result.stderr.decode(errors="replace") or "no image written"
+    return None
+
+
+class VirtualScreen:
+    """An Xvfb server of our own; Wine draws into a virtual desktop on it."""
+
+    def __init__(self, log_dir, size="1024x768"):
+        self.log_dir = log_dir
+        self.size = size
+        self.proc = None
+        self.display = None
+
+    def __enter__(self):
+        os.makedirs(self.log_dir, exist_ok=True)
+        read_end, write_end = os.pipe()
+        log = open(os.path.join(self.log_dir, "xvfb.log"), "wb")
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size + "x24",
+             "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+            pass_fds=(write_end,))
+        log.close()
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], 1)
+            if ready:
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    break
+                number += chunk
+        os.close(read_end)
+        if not number.strip():
+            self.__exit__()
+            raise WineError("Xvfb did not start (see %s)" % self.log_dir)
+        self.display = ":" + number.decode().strip()
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
