@@ -74,7 +74,9 @@ TEST(SendFirmwareChunks, SendsTheHeaderThenEveryPieceWithAStepAfterEach)
         SCOPED_TRACE(c.label);
         Reset();
         Log().refuseSend = c.refuseSend;
-        std::vector<BYTE> image = TestImage(c.imageLength);
+        // Never empty, so that a zero length is the only thing that says "no image".
+        std::vector<BYTE> image = TestImage(c.imageLength + 1);
+        image.pop_back();
 
         int result = SendFirmwareChunks(image.data(), c.imageLength, SEND_WRITE, header,
                                         c.headerLength, c.chunkSize);
