@@ -95,10 +95,10 @@ static int ReplaceListBlock(BYTE **list, DWORD *listSize, DWORD size)
 }
 
 // Reads the device's SPDRP_HARDWAREID list into *list (a block the caller releases).
-// On Windows 2000 and later a query succeeds once the block is large enough. The older releases
-// report success for a query without a buffer and "buffer too small" once they have filled one,
-// so there a success means "ask again with a block of the reported size" and "too small" with a
-// block in hand means the list is in it.
+// On Windows 2000 and later a query succeeds once the block is large enough. On the older
+// releases a success is taken as "ask again with a block of the reported size", and "buffer too
+// small" with a block in hand as "the list is in it"; "too small" with no block yet takes a block
+// of the reported size first. Either way the number of queries is bounded.
 static HardwareIdRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA *device, int osFamily,
                                       BYTE **list, DWORD *listSize, DWORD *reportedSize)
 {
