@@ -6,8 +6,15 @@ set(UPDATE_TOOL_FILE_VERSION
 set(UPDATE_TOOL_VERSION_COMMAS
     "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
 
+# The manifest ships without its comments and indentation: every byte counts against the
+# executable's size budget.
 set(UPDATE_TOOL_MANIFEST "${CMAKE_BINARY_DIR}/app.manifest")
-configure_file("${CMAKE_SOURCE_DIR}/resources/app.manifest.in" "${UPDATE_TOOL_MANIFEST}" @ONLY)
+set(manifest_source "${CMAKE_SOURCE_DIR}/resources/app.manifest.in")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${manifest_source}")
+file(READ "${manifest_source}" manifest)
+string(REGEX REPLACE "<!--[^>]*-->" "" manifest "${manifest}")
+string(REGEX REPLACE "\n[ \n]*" "\n" manifest "${manifest}")
+file(CONFIGURE OUTPUT "${UPDATE_TOOL_MANIFEST}" CONTENT "${manifest}" @ONLY)
 configure_file("${CMAKE_SOURCE_DIR}/resources/version.rc.in" "${CMAKE_BINARY_DIR}/version.rc"
     @ONLY)
 set_source_files_properties("${CMAKE_BINARY_DIR}/version.rc" PROPERTIES

@@ -2,9 +2,11 @@
 """Runs resource_readback.exe on UpdateTool.exe in the system tests' Wine prefix and session.
 
 Usage: readback_under_wine.py BUILD_DIR VERSION
+Also parses the manifest the build embeds, build/windows/app.manifest, as XML.
 """
 import os
 import sys
+import xml.etree.ElementTree as ElementTree
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
@@ -14,6 +16,13 @@ import wine  # noqa: E402
 
 def main(argv):
     build_dir, version = os.path.abspath(argv[1]), argv[2]
+    # Windows refuses to start a program whose manifest is not well-formed XML.
+    try:
+        ElementTree.parse(os.path.join(build_dir, "app.manifest"))
+        print("ok   manifest: well-formed XML")
+    except ElementTree.ParseError as error:
+        print("FAIL manifest: not well-formed XML: %s" % error)
+        return 1
     prefix, logs = scenarios.paths(build_dir)
     with wine.PrefixLock(prefix):
         if not wine.prefix_ready(prefix):

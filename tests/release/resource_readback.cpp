@@ -56,6 +56,11 @@ static void CheckManifest(const char *exePath)
         {"manifest: Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", 1},
         {"manifest: Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", 1},
         {"manifest: no Common Controls 6 (dialog layout)", "Microsoft.Windows.Common-Controls", 0},
+        {"manifest: system DPI aware",
+         "<dpiAware "
+         "xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+         1},
+        {"manifest: not per-monitor DPI aware", "PerMonitor", 0},
         {"manifest: no elevation", "requireAdministrator", 0},
         {"manifest: no elevation", "highestAvailable", 0},
     };
