@@ -166,6 +166,57 @@ def expect_progress_seen(ctx, events):
     return progress
 
 
+# -- Wine relay traces of the tool's own calls ----------------------------------------------
+
+RELAY_ENV = {"WINEDEBUG": "+relay"}
+
+
+def set_relay(ctx, functions):
+    """Traces the named functions in programs started with RELAY_ENV (None: trace off)."""
+    if functions:
+        ctx.session.registry('[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n'
+                             '"RelayInclude"="%s"\n' % ";".join(functions))
+    else:
+        ctx.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
+
+
+def device_handle_events(log_path, device_path):
+    """The tool's opens of device_path and closes of what they returned, in order:
+    [("open", handle), ("close", handle), ...] from a relay trace."""
+    events = []
+    opened = set()
+    pending = False
+    quoted = '"%s"' % device_path.replace("\\", "\\\\")
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if "Call KERNEL32.CreateFileA(" in line:
+                pending = quoted in line
+            elif "Ret  KERNEL32.CreateFileA()" in line and pending:
+                handle = line.split("retval=")[1].split()[0]
+                opened.add(handle)
+                events.append(("open", handle))
+                pending = False
+            elif "Call KERNEL32.CloseHandle(" in line:
+                handle = line.split("CloseHandle(")[1].split(")")[0]
+                if handle in opened:
+                    opened.discard(handle)
+                    events.append(("close", handle))
+    return events
+
+
+def expect_pairs_closed(events, pairs):
+    """Each lookup opened the device twice and both handles were closed before the next
+    lookup's opens and before the end."""
+    check(len(events) == 4 * pairs, "device opens and closes: %s, expected %d lookups each "
+          "opening twice and closing both" % (events, pairs))
+    for n in range(pairs):
+        group = events[4 * n:4 * n + 4]
+        kinds = [kind for kind, _ in group]
+        check(kinds == ["open", "open", "close", "close"] and
+              {h for _, h in group[:2]} == {h for _, h in group[2:]},
+              "lookup %d: %s, expected two opens then both closed" % (n + 1, group))
+
+
 # -- scenarios: lookup and the update loop -------------------------------------------------
 
 def not_found_flow(ctx):
@@ -201,8 +252,14 @@ def ready_then_exit(ctx):
     other = ctx.receiver("other")
     ctx.printers.plug(OTHER, other.path)
     ctx.printers.plug(TARGET, rx.path)
-    proc, _ = start_tool(ctx, "ready")
-    exit_tool(ctx, proc)
+    set_relay(ctx, ["CreateFileA", "CloseHandle"])
+    try:
+        proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
+        wait_dialog(ctx, "ready")
+        exit_tool(ctx, proc)
+    finally:
+        set_relay(ctx, None)
+    expect_pairs_closed(device_handle_events(proc.log_path, TARGET.device_path), 1)
     check(rx.wait_writer_close(10), "the printer's handles were never closed")
     check(rx.count() == 0, "Exit from ready wrote %d bytes to the printer" % rx.count())
     check(not other.writer_closes and other.count() == 0,
@@ -316,7 +373,12 @@ def unplugged_mid_image(ctx, back):
     cut = 24 + 40 * 4096 + 100
     pty = ctx.receiver("pty", kind="pty", stop_after=cut)
     ctx.printers.plug(TARGET, pty.path)
-    proc, _ = start_tool(ctx, "ready")
+    set_relay(ctx, ["CreateFileA", "CloseHandle"])
+    try:
+        proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
+        wait_dialog(ctx, "ready")  # the tool has read the trace settings by now
+    finally:
+        set_relay(ctx, None)
     events = transfer(ctx)
     summary = last(events, "summary")
     check(summary["progressSeen"] and summary["progressGone"],
@@ -336,6 +398,9 @@ def unplugged_mid_image(ctx, back):
         click(ctx, "action")
         wait_dialog(ctx, "not_found")
     exit_tool(ctx, proc)
+    # Retry is a new lookup: the handles on the printer that went away are closed first.
+    expect_pairs_closed(device_handle_events(proc.log_path, TARGET.device_path),
+                        2 if back else 1)
 
 
 def unplugged_then_back(ctx):
@@ -408,18 +473,17 @@ def measure(ctx):
         raw.append((result["ms"], result["writes"], wall))
 
     # Repaints: every BeginPaint the tool calls on the progress dialog, from a relay trace.
-    ctx.session.registry('[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n'
-                         '"RelayInclude"="user32.BeginPaint;gdi32.BitBlt"\n')
+    set_relay(ctx, ["user32.BeginPaint", "gdi32.BitBlt"])
     try:
         rx = ctx.receiver("traced")
         ctx.printers.plug(TARGET, rx.path)
-        proc = ctx.session.start_tool(ctx.exe, "tool-relay", extra_env={"WINEDEBUG": "+relay"})
+        proc = ctx.session.start_tool(ctx.exe, "tool-relay", extra_env=RELAY_ENV)
         wait_dialog(ctx, "ready")
         events = transfer(ctx)
         expect_received(ctx, rx)
         exit_tool(ctx, proc)
     finally:
-        ctx.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
+        set_relay(ctx, None)
     hwnd = last(events, "progress")["hwnd"].lower()
     paints = blits = 0
     with open(proc.log_path, encoding="utf-8", errors="replace") as f:
