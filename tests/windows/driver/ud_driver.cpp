@@ -10,14 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-// Control ids of the tool's two dialogs, as the tool's resources define them.
-enum {
-    ID_MESSAGE = 111,
-    ID_ACTION = 112,
-    ID_EXIT = 113,
-    ID_PROGRESS_TEXT = 114,
-    ID_PROGRESS_FRAME = 115,
-};
+#include "resources/resource.h"
 
 enum DialogKind { KIND_UPDATE = 1, KIND_PROGRESS = 2 };
 
@@ -78,9 +71,9 @@ static int KindOf(HWND window)
         return 0;
     if (strcmp(className, "#32770") != 0)
         return 0;
-    if (GetDlgItem(window, ID_MESSAGE) != NULL && GetDlgItem(window, ID_EXIT) != NULL)
+    if (GetDlgItem(window, IDC_MESSAGE) != NULL && GetDlgItem(window, IDC_EXIT) != NULL)
         return KIND_UPDATE;
-    if (GetDlgItem(window, ID_PROGRESS_FRAME) != NULL)
+    if (GetDlgItem(window, IDC_PROGRESS_FRAME) != NULL)
         return KIND_PROGRESS;
     return 0;
 }
@@ -150,9 +143,9 @@ static void PutUpdateDialog(const char *event, HWND dialog, double ms)
            (void *)dialog, pid);
     PutWindowText(dialog);
     printf(",\"message\":");
-    PutWindowText(GetDlgItem(dialog, ID_MESSAGE));
-    PutButton("action", dialog, ID_ACTION);
-    PutButton("exit", dialog, ID_EXIT);
+    PutWindowText(GetDlgItem(dialog, IDC_MESSAGE));
+    PutButton("action", dialog, IDC_ACTION);
+    PutButton("exit", dialog, IDC_EXIT);
     PutRect("rect", dialog);
     printf("}\n");
     fflush(stdout);
@@ -160,11 +153,11 @@ static void PutUpdateDialog(const char *event, HWND dialog, double ms)
 
 static void PutProgressDialog(const char *event, HWND dialog, double ms)
 {
-    HWND frame = GetDlgItem(dialog, ID_PROGRESS_FRAME);
+    HWND frame = GetDlgItem(dialog, IDC_PROGRESS_FRAME);
     printf("{\"event\":\"%s\",\"ms\":%.1f,\"hwnd\":\"%p\",\"caption\":", event, ms, (void *)dialog);
     PutWindowText(dialog);
     printf(",\"text\":");
-    PutWindowText(GetDlgItem(dialog, ID_PROGRESS_TEXT));
+    PutWindowText(GetDlgItem(dialog, IDC_PROGRESS_TEXT));
     printf(",\"frameText\":");
     PutWindowText(frame);
     printf(",\"frameVisible\":%s", HasStyle(frame, WS_VISIBLE) ? "true" : "false");
@@ -278,7 +271,7 @@ static int CommandTransfer(const Options &options)
     }
     PutUpdateDialog("before", dialog, 0);
     double clicked = NowMs();
-    Press(dialog, ID_ACTION, options.postCommand);
+    Press(dialog, IDC_ACTION, options.postCommand);
 
     HWND progress = NULL;
     int progressSeen = 0;
@@ -358,8 +351,11 @@ static int CommandDevices()
         SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, &type, (BYTE *)ids,
                                           sizeof ids - 2, &size);
         printf("{\"event\":\"device\",\"index\":%lu,\"hardwareIds\":[", index);
-        for (const char *id = ids; *id != '\0'; id += strlen(id) + 1)
-            printf("%s", id == ids ? "" : ","), PutJsonText(id);
+        for (const char *id = ids; *id != '\0'; id += strlen(id) + 1) {
+            if (id != ids)
+                putchar(',');
+            PutJsonText(id);
+        }
         printf("],\"path\":");
         SP_DEVICE_INTERFACE_DATA iface;
         iface.cbSize = sizeof iface;
@@ -419,9 +415,9 @@ int main(int argc, char **argv)
         return CommandTransfer(options);
     if (strcmp(command, "click") == 0 && argc > 2) {
         if (strcmp(argv[2], "action") == 0)
-            return CommandClick(ID_ACTION, options);
+            return CommandClick(IDC_ACTION, options);
         if (strcmp(argv[2], "exit") == 0)
-            return CommandClick(ID_EXIT, options);
+            return CommandClick(IDC_EXIT, options);
     }
     fprintf(stderr, "unknown command\n");
     return 2;
