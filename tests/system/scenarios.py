@@ -115,6 +115,12 @@ def click(ctx, button):
     return last(events, "before")
 
 
+def expect_escape_ignored(ctx, state):
+    rc, events = ctx.session.driver("escape")
+    check(rc == 0 and last(events, "escape")["stillOpen"],
+          "Esc closed the %s dialog: %s" % (state, events))
+
+
 def start_tool(ctx, state, name="tool"):
     proc = ctx.session.start_tool(ctx.exe, name)
     return proc, wait_dialog(ctx, state)
@@ -224,6 +230,7 @@ def not_found_flow(ctx):
     with 0, and a later start runs normally."""
     ctx.printers.remove_all()
     proc, first = start_tool(ctx, "not_found")
+    expect_escape_ignored(ctx, "not_found")
     click(ctx, "action")
     again = wait_dialog(ctx, "not_found", not_hwnd=first["hwnd"])
     check(again["hwnd"] != first["hwnd"], "Retry did not bring a new dialog")
@@ -330,6 +337,7 @@ def transfer_byte_exact(ctx):
     proc, _ = start_tool(ctx, "ready")
     events = transfer(ctx)
     expect_state(ctx, last(events, "update"), "done")
+    expect_escape_ignored(ctx, "done")
     digest = expect_received(ctx, rx)
     ctx.note("click to done state %.0f ms; %d bytes, sha256 %s" %
              (last(events, "summary")["ms"], rx.count(), digest[:16]))

@@ -259,6 +259,25 @@ static int CommandClick(int id, const Options &options)
     return 0;
 }
 
+// Presses Esc in the update dialog (through its own message loop, as a key would arrive)
+// and reports whether the dialog is still there a moment later.
+static int CommandEscape(const Options &options)
+{
+    double start = NowMs();
+    HWND dialog = WaitForUpdateDialog(options.notWindow, options.timeoutMs);
+    if (dialog == NULL) {
+        PutEvent("timeout", NowMs() - start);
+        return 1;
+    }
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, (LPARAM)0xC0010001);
+    Sleep(300);
+    int open = IsWindow(dialog) && IsWindowVisible(dialog);
+    printf("{\"event\":\"escape\",\"stillOpen\":%s}\n", open ? "true" : "false");
+    fflush(stdout);
+    return 0;
+}
+
 // Presses Transfer and follows the run to the next update dialog: when the progress dialog
 // appears, what it shows, when it goes, and the time from the press to the next state.
 static int CommandTransfer(const Options &options)
@@ -400,8 +419,10 @@ int main(int argc, char **argv)
 {
     Options options;
     if (argc < 2 || !ParseOptions(argc, argv, argc > 2 && argv[2][0] != '-' ? 3 : 2, &options)) {
-        fprintf(stderr, "usage: ud_driver snapshot | devices | wait | click action|exit | transfer "
-                        "[--timeout ms] [--not hwnd] [--close-progress] [--post-command]\n");
+        fprintf(
+            stderr,
+            "usage: ud_driver snapshot | devices | wait | escape | click action|exit | transfer "
+            "[--timeout ms] [--not hwnd] [--close-progress] [--post-command]\n");
         return 2;
     }
     const char *command = argv[1];
@@ -413,6 +434,8 @@ int main(int argc, char **argv)
         return CommandWait(options);
     if (strcmp(command, "transfer") == 0)
         return CommandTransfer(options);
+    if (strcmp(command, "escape") == 0)
+        return CommandEscape(options);
     if (strcmp(command, "click") == 0 && argc > 2) {
         if (strcmp(argv[2], "action") == 0)
             return CommandClick(IDC_ACTION, options);
