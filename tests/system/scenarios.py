@@ -8,6 +8,7 @@ Each group runs in one Wine session (one wineserver, one language); the prefix u
 tree is created once per test run by --create-prefix and reused by every group.
 """
 import argparse
+import contextlib
 import hashlib
 import os
 import sys
@@ -580,45 +581,49 @@ def paths(build_dir):
     return os.path.join(wine_dir, "prefix"), os.path.join(wine_dir, "logs")
 
 
+def run_scenario(group, scenario, ctx):
+    """Runs one scenario; whatever happens, its receivers and programs are gone afterwards.
+    Returns 1 when it failed."""
+    started = time.monotonic()
+    print("[ RUN  ] %s/%s" % (group, scenario.__name__), flush=True)
+    failed = 1
+    try:
+        scenario(ctx)
+        failed = 0
+    except Exception as error:  # a failed check or a broken harness alike
+        print("    " + (str(error) if isinstance(error, Failure) else traceback.format_exc()),
+              flush=True)
+    finally:
+        for rx in ctx.receivers:
+            rx.close()
+        for proc in ctx.session.started:
+            wine.kill(proc)
+        ctx.session.started.clear()
+    print("[%s] %s/%s (%.1f s)" % (" FAIL " if failed else "  OK  ", group, scenario.__name__,
+                                   time.monotonic() - started), flush=True)
+    return failed
+
+
 def run_group(build_dir, group, only=None):
     lang, scenarios = GROUPS[group]
     prefix, logs = paths(build_dir)
+    log_dir = os.path.join(logs, group)
     failures = 0
-    with wine.PrefixLock(prefix):
+    with contextlib.ExitStack() as stack:
+        stack.enter_context(wine.PrefixLock(prefix))
         if not wine.prefix_ready(prefix):
             print("creating the Wine prefix (%.0f s)" %
                   wine.create_prefix(prefix, os.path.join(logs, "prefix")), flush=True)
-        screen = wine.VirtualScreen(os.path.join(logs, group)) if "screenshots" in group else None
-        if screen:
-            screen.__enter__()
-        session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"),
-                               os.path.join(logs, group), lang=lang,
-                               display=screen.display if screen else None)
-        with session:
-            for scenario in scenarios:
-                if only and scenario.__name__ != only:
-                    continue
-                ctx = Context(build_dir, session, lang)
-                started = time.monotonic()
-                print("[ RUN  ] %s/%s" % (group, scenario.__name__), flush=True)
-                try:
-                    scenario(ctx)
-                    verdict = "  OK  "
-                except Exception as error:  # a failed check or a broken harness alike
-                    failures += 1
-                    verdict = " FAIL "
-                    print("    " + (str(error) if isinstance(error, Failure)
-                                    else traceback.format_exc()), flush=True)
-                finally:
-                    for rx in ctx.receivers:
-                        rx.close()
-                    for proc in session.started:
-                        wine.kill(proc)
-                    session.started.clear()
-                print("[%s] %s/%s (%.1f s)" % (verdict, group, scenario.__name__,
-                                               time.monotonic() - started), flush=True)
-        if screen:
-            screen.__exit__()
+        display = None
+        if "screenshots" in group:
+            display = stack.enter_context(wine.VirtualScreen(log_dir)).display
+        session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir,
+                               lang=lang, display=display)
+        stack.callback(session.stop)
+        session.start()
+        for scenario in scenarios:
+            if not only or scenario.__name__ == only:
+                failures += run_scenario(group, scenario, Context(build_dir, session, lang))
     return failures
 
 

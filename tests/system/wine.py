@@ -161,7 +161,11 @@ class Session:
         _wait_server_gone(self.env, 30)
 
     def __enter__(self):
-        return self.start()
+        try:
+            return self.start()
+        except BaseException:
+            self.stop()
+            raise
 
     def __exit__(self, *exc):
         self.stop()
