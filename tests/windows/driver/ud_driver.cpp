@@ -298,6 +298,10 @@ static int CommandTransfer(const Options &options)
     int closesSent = 0;
     int maxProgressDialogs = 0;
     double lastClose = 0;
+    // The percentages the frame's text went through, each change once.
+    char frameText[64] = "";
+    int percents[256];
+    int percentCount = 0;
     for (;;) {
         double now = NowMs();
         if (now - clicked > options.timeoutMs) {
@@ -312,7 +316,17 @@ static int CommandTransfer(const Options &options)
                 maxProgressDialogs = count;
                 PutProgressDialog("progress", progress, now - clicked);
             }
-        } else if (!progressGone) {
+        }
+        if (progressSeen && !progressGone) {
+            char text[64];
+            text[0] = '\0';
+            HWND frame = GetDlgItem(progress, IDC_PROGRESS_FRAME);
+            if (frame != NULL)
+                GetWindowTextA(frame, text, sizeof text);
+            if (text[0] != '\0' && strcmp(text, frameText) != 0 && percentCount < 256) {
+                lstrcpynA(frameText, text, sizeof frameText);
+                percents[percentCount++] = atoi(text);
+            }
             if (!IsWindow(progress)) {
                 progressGone = 1;
                 printf("{\"event\":\"progress-gone\",\"ms\":%.1f,\"closesSent\":%d}\n",
@@ -331,10 +345,13 @@ static int CommandTransfer(const Options &options)
             if (progressSeen && !progressGone && IsWindow(progress))
                 PutEvent("progress-still-open", ms);
             printf("{\"event\":\"summary\",\"ms\":%.1f,\"progressSeen\":%s,\"progressGone\":%s,"
-                   "\"progressDialogs\":%d,\"closesSent\":%d}\n",
+                   "\"progressDialogs\":%d,\"closesSent\":%d,\"percents\":[",
                    ms, progressSeen ? "true" : "false",
                    progressGone || (progressSeen && !IsWindow(progress)) ? "true" : "false",
                    maxProgressDialogs, closesSent);
+            for (int i = 0; i < percentCount; i++)
+                printf("%s%d", i == 0 ? "" : ",", percents[i]);
+            printf("]}\n");
             PutUpdateDialog("update", next, ms);
             return 0;
         }
