@@ -38,3 +38,4 @@ add_custom_target(release DEPENDS "${RELEASE_ZIP}")
 
 enable_testing()
 add_subdirectory(tests/release)
+add_subdirectory(bench)

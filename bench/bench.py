@@ -1,0 +1,368 @@
+#!/usr/bin/env python3
+"""What the tool costs on top of the printer's own speed, measured under Wine, headless.
+
+Usage: bench.py [--build-dir build/windows] [--runs 5] [--results bench/results.md]
+
+Runs, against the system tests' simulated printer (the same prefix set-up, session, driver,
+raw-write loop and receiver, imported from tests/system/):
+  1. the whole update, Transfer click to done state, against an unthrottled receiver, alternating
+     with the same 400 writes made by the raw loop without any window;
+  2. the same with the printer taking 1 MB/s and 8 MB/s (1 MB = 10^6 bytes), against the ideal
+     time bytes / rate;
+  3. start-up, process start to the idle ready dialog, against a minimal dialog program;
+  4. one traced transfer: progress repaints and the tool's window calls per chunk, and the
+     progress module alone with each platform call it makes timed (bench/ui_cost.cpp).
+Prints a table and writes it, with the date, machine and commands, to the results file.
+"""
+import argparse
+import collections
+import ctypes
+import datetime
+import fcntl
+import json
+import os
+import platform
+import re
+import select
+import statistics
+import subprocess
+import sys
+import termios
+import time
+
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
+import printer  # noqa: E402
+import scenarios  # noqa: E402
+import wine  # noqa: E402
+from printer import TARGET  # noqa: E402
+
+CHUNK = 4096
+F_SETPIPE_SZ = 1031  # Linux fcntl: resize a pipe's buffer
+PR_SET_TIMERSLACK = 29  # Linux prctl: how late the kernel may wake a sleeping thread
+RATES = (1_000_000, 8_000_000)
+
+
+class PacedReceiver(printer.Receiver):
+    """A printer that takes bytes at `rate` through a one-chunk buffer.
+
+    The FIFO is shrunk to one page (4096 bytes, the chunk size), and bytes leave it only once
+    they would have crossed the link: on arrival the receiver waits len / rate, then reads. A
+    write of the next chunk therefore completes only when the previous one has gone, like a USB
+    printer with one chunk of buffer. The link is idle whenever the buffer is empty, so time the
+    writer spends between writes beyond one chunk's transfer time shows up in the total.
+    `late_s` sums how far the receiver's own reads came after their due time (scheduling
+    noise on this machine), to be told apart from the writer's cost.
+    """
+
+    def __init__(self, directory, name, rate):
+        self.pace = rate
+        self.late_s = 0.0
+        self.first_at = None
+        self.last_at = None
+        super().__init__(directory, name, kind="fifo")
+
+    def _one_page(self):
+        try:
+            fcntl.fcntl(self.fd, F_SETPIPE_SZ, CHUNK)
+        except OSError:
+            pass
+
+    def _pending(self):
+        count = bytearray(4)
+        fcntl.ioctl(self.fd, termios.FIONREAD, count)
+        return int.from_bytes(count, sys.byteorder)
+
+    def _loop(self):
+        # The default timer slack (50 us) would add a tenth of a chunk's time at 8 MB/s to
+        # every sleep; spinning instead would take a core from the tool on a 2-core machine.
+        ctypes.CDLL(None).prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0)
+        self._one_page()
+        poller = select.poll()
+        poller.register(self.fd, select.POLLIN)
+        while not self.quit and self.fd is not None:
+            events = poller.poll(50)
+            if not events:
+                continue
+            arrived = time.monotonic()
+            waiting = self._pending()
+            if waiting == 0:
+                if any(ev & select.POLLHUP for _, ev in events):
+                    with self.lock:
+                        self.writer_closes.append(len(self.data))
+                    poller.unregister(self.fd)
+                    self._reopen_fifo()
+                    self._one_page()
+                    poller.register(self.fd, select.POLLIN)
+                continue
+            due = arrived + waiting / self.pace
+            left = due - time.monotonic()
+            if left > 0:
+                time.sleep(left)
+            chunk = os.read(self.fd, waiting)
+            now = time.monotonic()
+            self.late_s += now - due
+            with self.lock:
+                self.data += chunk
+            if self.first_at is None:
+                self.first_at = arrived
+            self.last_at = now
+
+
+class Bench:
+    def __init__(self, build_dir, log_dir):
+        self.build_dir = build_dir
+        prefix = os.path.join(build_dir, "bench", "prefix")
+        self.prefix = prefix
+        self.session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir)
+        self.ctx = None
+        self.bench_bin = os.path.join(build_dir, "bench")
+
+    def __enter__(self):
+        if not wine.prefix_ready(self.prefix):
+            print("creating the bench's Wine prefix (%.0f s)" %
+                  wine.create_prefix(self.prefix, os.path.join(self.session.log_dir, "prefix")),
+                  flush=True)
+        self.session.start()
+        self.ctx = scenarios.Context(self.build_dir, self.session, "en")
+        self.ctx.printers.remove_all()
+        return self
+
+    def __exit__(self, *exc):
+        for rx in self.ctx.receivers:
+            rx.close()
+        for proc in self.session.started:
+            wine.kill(proc)
+        self.session.stop()
+
+    def receiver(self, name, rate):
+        rx = PacedReceiver(self.session.log_dir, name, rate) if rate else \
+            printer.Receiver(self.session.log_dir, name)
+        self.ctx.receivers.append(rx)
+        self.ctx.printers.plug(TARGET, rx.path)
+        return rx
+
+    def done_with(self, rx):
+        self.ctx.receivers.remove(rx)
+        rx.close()
+
+    def tool_run(self, rate, extra_env=None):
+        """Click-to-done milliseconds of one whole update, checked byte-exact."""
+        rx = self.receiver("tool", rate)
+        ctx = self.ctx
+        proc = self.session.start_tool(ctx.exe, "tool", extra_env)
+        scenarios.wait_dialog(ctx, "ready")
+        events = scenarios.transfer(ctx)
+        scenarios.expect_state(ctx, scenarios.last(events, "update"), "done")
+        scenarios.expect_received(ctx, rx)
+        scenarios.exit_tool(ctx, proc)
+        self.done_with(rx)
+        return scenarios.last(events, "summary")["ms"], events, proc, rx
+
+    def raw_run(self, rate):
+        """Milliseconds the windowless loop takes for the same writes, checked byte-exact."""
+        rx = self.receiver("raw", rate)
+        rc, text = self.session.run([os.path.join(self.session.bin_dir, "raw_write.exe"),
+                                     TARGET.device_path, wine.windows_path(self.ctx.image)],
+                                    "raw-write", timeout=scenarios.TRANSFER_TIMEOUT)
+        result = scenarios.last(wine.parse_events(text), "raw")
+        scenarios.check(rc == 0 and result, "the raw loop failed (%s): %s" % (rc, text[-300:]))
+        scenarios.expect_received(self.ctx, rx)
+        self.done_with(rx)
+        return result["ms"], rx
+
+    def start_run(self, program, state):
+        """Milliseconds from process start to the idle first dialog, which must show state."""
+        proc = self.session.start_program([os.path.join(self.bench_bin, "launch_idle.exe"),
+                                           wine.windows_path(program)], "launch")
+        deadline = time.monotonic() + scenarios.DIALOG_TIMEOUT
+        idle = None
+        while idle is None and time.monotonic() < deadline and proc.poll() is None:
+            with open(proc.log_path, encoding="utf-8", errors="replace") as f:
+                idle = scenarios.last(wine.parse_events(f.read()), "idle")
+            time.sleep(0.05)
+        scenarios.check(idle is not None, "%s never became idle" % os.path.basename(program))
+        scenarios.wait_dialog(self.ctx, state)
+        scenarios.exit_tool(self.ctx, proc)
+        return idle["ms"]
+
+    def traced_run(self):
+        """One transfer under a relay trace of the tool's user32 and gdi32 calls: how often the
+        progress dialog was painted, and which window calls the tool made per chunk."""
+        self.session.registry('[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n'
+                              '"RelayInclude"="user32.*;gdi32.*"\n')
+        try:
+            _, events, proc, _ = self.tool_run(None, {"WINEDEBUG": "+relay"})
+        finally:
+            self.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
+        hwnd = scenarios.last(events, "progress")["hwnd"].lower()
+        calls = collections.Counter()
+        paints = 0
+        # Calls made by the tool itself: return address inside the executable's image.
+        pattern = re.compile(r"Call (\w+)\.(\w+)\((.*)\) ret=([0-9a-f]{8})")
+        low, high = 0x400000, 0x400000 + os.path.getsize(self.ctx.exe) + 0x10000
+        with open(proc.log_path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                match = pattern.search(line)
+                if not match or not low <= int(match.group(4), 16) < high:
+                    continue
+                calls[match.group(1) + "." + match.group(2)] += 1
+                if match.group(2) == "BeginPaint" and match.group(3).lower().startswith(hwnd):
+                    paints += 1
+        return paints, calls
+
+
+    def ui_costs(self):
+        """The real progress module stepped without a device, and the platform calls it makes,
+        each timed alone (bench/ui_cost.cpp): microseconds per call, by name."""
+        rc, text = self.session.run([os.path.join(self.bench_bin, "ui_cost.exe")], "ui-cost",
+                                    timeout=120)
+        costs = [e for e in wine.parse_events(text) if e.get("event") == "cost"]
+        scenarios.check(rc == 0 and costs, "ui_cost failed (%s): %s" % (rc, text[-300:]))
+        return [(e["name"], e["us"]) for e in costs]
+
+
+def median(values):
+    return statistics.median(values) if values else float("nan")
+
+
+def machine():
+    model = ""
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    with open("/proc/meminfo") as f:
+        mem_kb = int(f.readline().split()[1])
+    distro = ""
+    if os.path.exists("/etc/debian_version"):
+        with open("/etc/debian_version") as f:
+            distro = "Debian " + f.read().strip()
+    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout
+    return "%s, %d cores, %.1f GiB RAM, %s, Linux %s, %s" % (
+        model, os.cpu_count(), mem_kb / 1048576, distro, platform.release(),
+        wine_version.strip())
+
+
+def run(args):
+    build_dir = os.path.abspath(args.build_dir)
+    log_dir = os.path.join(build_dir, "bench", "logs")
+    image_bytes = os.path.getsize(os.path.join(build_dir, "test-firmware.bin"))
+    total = image_bytes + 24
+    chunks = (image_bytes + CHUNK - 1) // CHUNK
+    load_before = os.getloadavg()
+    started = time.monotonic()
+    rows = {}
+    late = {}
+    with Bench(build_dir, log_dir) as bench:
+        for rate in (None,) + RATES:
+            tool, raw, lates = [], [], []
+            for i in range(args.runs):
+                ms, _, _, rx = bench.tool_run(rate)
+                tool.append(ms)
+                if rate:
+                    lates.append(rx.late_s * 1000)
+                ms, rx = bench.raw_run(rate)
+                raw.append(ms)
+                print("  %-12s run %d: tool %.0f ms, raw loop %.0f ms" %
+                      ("%.0f MB/s" % (rate / 1e6) if rate else "unthrottled", i + 1, tool[-1],
+                       raw[-1]), flush=True)
+            rows[rate] = (tool, raw)
+            late[rate] = lates
+
+        starts_tool, starts_min = [], []
+        for i in range(args.runs):
+            rx = bench.receiver("start", None)
+            starts_tool.append(bench.start_run(bench.ctx.exe, "ready"))
+            bench.done_with(rx)
+            starts_min.append(bench.start_run(os.path.join(bench.bench_bin, "min_dialog.exe"),
+                                              "ready"))
+            print("  start-up run %d: tool %.0f ms, minimal dialog %.0f ms" %
+                  (i + 1, starts_tool[-1], starts_min[-1]), flush=True)
+
+        paints, calls = bench.traced_run()
+        costs = bench.ui_costs()
+    load_after = os.getloadavg()
+
+    tool_u, raw_u = median(rows[None][0]), median(rows[None][1])
+    ui_per_chunk = (tool_u - raw_u) / chunks
+    lines = []
+    lines.append("| measure | tool | reference | ratio | target |")
+    lines.append("|---|---|---|---|---|")
+    lines.append("| whole update, unthrottled (median of %d) | %.0f ms | raw loop %.0f ms | %.2f | |"
+                 % (args.runs, tool_u, raw_u, tool_u / raw_u))
+    for rate in RATES:
+        tool_m, raw_m = median(rows[rate][0]), median(rows[rate][1])
+        ideal = total / rate * 1000
+        verdict = "met" if tool_m / ideal <= 1.02 else "missed"
+        lines.append("| whole update at %d MB/s | %.0f ms | ideal %.0f ms (raw loop %.0f ms, "
+                     "%.3f) | %.3f | <= 1.02: %s |" % (rate // 1_000_000, tool_m, ideal, raw_m,
+                                                      raw_m / ideal, tool_m / ideal, verdict))
+    start_t, start_m = median(starts_tool), median(starts_min)
+    lines.append("| start-up to idle ready dialog (median of %d) | %.0f ms | minimal dialog "
+                 "%.0f ms | %.2f | <= 1.2: %s |" % (args.runs, start_t, start_m,
+                                                    start_t / start_m,
+                                                    "met" if start_t / start_m <= 1.2
+                                                    else "missed"))
+    lines.append("| UI cost per chunk, unthrottled: (tool - raw) / %d chunks | %.3f ms | | | "
+                 "< 0.2 ms: %s |" % (chunks, ui_per_chunk,
+                                     "met" if ui_per_chunk < 0.2 else "missed"))
+    lines.append("| progress repaints in one transfer (BeginPaint on the progress dialog) | %d | "
+                 "%d chunks | | |" % (paints, chunks))
+    table = "\n".join(lines)
+
+    per_chunk = ", ".join("%s %.2f" % (name, count / chunks) for name, count in
+                          calls.most_common(12))
+    details = [
+        "Runs, in ms (tool / raw loop, alternating):",
+    ]
+    for rate in (None,) + RATES:
+        label = "%d MB/s" % (rate // 1_000_000) if rate else "unthrottled"
+        details.append("- %s: tool %s; raw %s" % (
+            label, ", ".join("%.0f" % v for v in rows[rate][0]),
+            ", ".join("%.0f" % v for v in rows[rate][1])))
+        if rate:
+            details.append("  receiver's own lateness per tool run (ms, summed over reads): %s"
+                           % ", ".join("%.1f" % v for v in late[rate]))
+    details.append("- start-up: tool %s; minimal dialog %s" % (
+        ", ".join("%.0f" % v for v in starts_tool), ", ".join("%.0f" % v for v in starts_min)))
+    details.append("- the tool's own user32/gdi32 calls per chunk in the traced transfer (whole "
+                   "run, dialogs included): " + per_chunk)
+    details.append("- the progress module alone (bench/ui_cost.exe), microseconds per call: " +
+                   "; ".join("%s %.1f" % (name, us) for name, us in costs))
+    details.append("- load average before %.2f, after %.2f; bench took %.0f s" %
+                   (load_before[0], load_after[0], time.monotonic() - started))
+    return table, "\n".join(details), {
+        "unthrottled": rows[None], "paced": {str(r): rows[r] for r in RATES},
+        "start": [starts_tool, starts_min], "paints": paints, "calls": dict(calls),
+        "ui_costs": costs}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", default=os.path.join(SOURCE_DIR, "build", "windows"))
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--results", default=os.path.join(SOURCE_DIR, "bench", "results.md"))
+    args = parser.parse_args()
+    table, details, raw = run(args)
+    print()
+    print(table)
+    print()
+    print(details)
+    when = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    with open(args.results, "w") as f:
+        f.write("# Benchmark results\n\n")
+        f.write("Last run: %s\n\nMachine: %s\n\n" % (when, machine()))
+        f.write("Commands:\n\n```sh\nbash bench/run.sh\n# which runs\n"
+                "cmake --preset windows && cmake --build --preset windows --target bench_programs\n"
+                "python3 bench/bench.py --build-dir build/windows --runs %d\n```\n\n" % args.runs)
+        f.write(table + "\n\n" + details + "\n")
+    with open(os.path.join(os.path.abspath(args.build_dir), "bench", "results.json"), "w") as f:
+        json.dump(raw, f, indent=1)
+    print("\nresults written to %s" % os.path.relpath(args.results, SOURCE_DIR))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
