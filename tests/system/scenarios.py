@@ -9,6 +9,7 @@ tree is created once per test run by --create-prefix and reused by every group.
 """
 import argparse
 import contextlib
+import subprocess
 import hashlib
 import os
 import sys
@@ -530,6 +531,46 @@ def screenshot(ctx, state):
     return path
 
 
+def read_ppm(path):
+    """(width, height, RGB bytes) of an image, converted by ImageMagick."""
+    data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                          timeout=60, check=True).stdout
+    fields = data.split(maxsplit=4)
+    check(fields[0] == b"P6" and fields[3] == b"255", "unexpected image format from convert")
+    return int(fields[1]), int(fields[2]), fields[4]
+
+
+def expect_bar(ctx, path, dialog_rect, fraction):
+    """In a screenshot of the progress dialog: the bar's colour fills part of the frame, all of
+    it inside the frame and the dialog, as far as the printer has received (within 3%)."""
+    width, height, rgb = read_ppm(path)
+    bar = (0, 255, 0)  # the window colour (white) with red and blue inverted
+    left, top = dialog_rect["left"], dialog_rect["top"]
+    right, bottom = left + dialog_rect["width"], top + dialog_rect["height"]
+    pixel = lambda x, y: tuple(rgb[3 * (y * width + x):3 * (y * width + x) + 3])  # noqa: E731
+    filled = [(x, y) for y in range(max(0, top), min(height, bottom))
+              for x in range(max(0, left), min(width, right)) if pixel(x, y) == bar]
+    check(filled, "no bar colour inside the progress dialog in %s" % path)
+    x0 = min(x for x, _ in filled)
+    x1 = max(x for x, _ in filled)
+    y0 = min(y for _, y in filled)
+    y1 = max(y for _, y in filled)
+    outside = sum(1 for y in range(height) for x in range(width)
+                  if pixel(x, y) == bar and not (left <= x < right and top <= y < bottom))
+    check(outside == 0, "%d bar pixels outside the progress dialog" % outside)
+    # The frame: dark lines just outside the bar's top-left corner and after its empty part.
+    dark = lambda p: max(p) < 128  # noqa: E731
+    check(dark(pixel(x0 - 1, y0)) and dark(pixel(x0, y0 - 1)) and dark(pixel(x0, y1 + 1)),
+          "the bar does not start just inside the frame in %s" % path)
+    frame_right = next((x for x in range(x1 + 1, right) if dark(pixel(x, y0))), None)
+    check(frame_right is not None, "no frame to the right of the bar in %s" % path)
+    shown = (x1 + 1 - x0) / (frame_right - x0)
+    check(abs(shown - fraction) <= 0.03,
+          "the bar shows %.1f%% while the printer has %.1f%%" % (100 * shown, 100 * fraction))
+    ctx.note("bar %d of %d px (%.1f%%) at %.1f%% received, inside its frame" %
+             (x1 + 1 - x0, frame_right - x0, 100 * shown, 100 * fraction))
+
+
 def screenshots(ctx):
     """Not found, ready, progress at mid-bar, done, and failed, as the user sees them."""
     ctx.printers.remove_all()
@@ -546,13 +587,15 @@ def screenshots(ctx):
     check(rx.wait_for(total // 2, TRANSFER_TIMEOUT), "the transfer never reached half-way")
     rx.pause()
     try:
-        screenshot(ctx, "progress")
+        shot = screenshot(ctx, "progress")
+        received = rx.count()
     finally:
         rx.resume()
     check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
     with open(drv.log_path, encoding="utf-8", errors="replace") as f:
         events = wine.parse_events(f.read())
     expect_progress_seen(ctx, events)
+    expect_bar(ctx, shot, last(events, "progress")["rect"], received / total)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
     screenshot(ctx, "done")
