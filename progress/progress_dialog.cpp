@@ -86,12 +86,14 @@ static void FormatPercent(char *out, int percent)
 }
 
 // The bar is painted by hand, so screen readers cannot see it; the frame control's text
-// carries the same percentage (a black-frame static never draws its text).
+// carries the same percentage. A black-frame static never draws its text, and some static
+// implementations (Wine's) drop WM_SETTEXT for it altogether, so the text is stored through
+// the default window procedure, which every window's text lives in.
 static void ShowPercentInFrame(HWND window, int percent)
 {
     char text[sizeof percentText];
     FormatPercent(text, percent);
-    SetDlgItemTextA(window, IDC_PROGRESS_FRAME, text);
+    DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)text);
 }
 
 void ProgressOpen(UINT stringId, int enableCancel, const char *caption)

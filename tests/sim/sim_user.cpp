@@ -26,6 +26,7 @@ struct Window {
     bool enabled = true;
     bool tabStop = false;
     bool framed = false;
+    bool keepsNoText = false; // a frame static: its class drops WM_SETTEXT, as Wine's does
     RECT rect = {0, 0, 0, 0}; // screen for top-level windows, parent client for children
     DLGPROC proc = NULL;
     bool ended = false;
@@ -43,6 +44,7 @@ struct ControlTemplate {
     int id;
     int x, y, cx, cy;
     bool tabStop;
+    bool frame; // SS_BLACKFRAME: no text style
 };
 
 struct DialogTemplate {
@@ -54,13 +56,13 @@ struct DialogTemplate {
 
 // resources/dialogs_en.rc
 const ControlTemplate updateControls[] = {
-    {"Static", IDC_MESSAGE, 10, 10, 275, 50, false},
-    {"Button", IDC_ACTION, 160, 60, 60, 14, true},
-    {"Button", IDC_EXIT, 225, 60, 60, 14, true},
+    {"Static", IDC_MESSAGE, 10, 10, 275, 50, false, false},
+    {"Button", IDC_ACTION, 160, 60, 60, 14, true, false},
+    {"Button", IDC_EXIT, 225, 60, 60, 14, true, false},
 };
 const ControlTemplate progressControls[] = {
-    {"Static", IDC_PROGRESS_TEXT, 10, 10, 170, 10, false},
-    {"Static", IDC_PROGRESS_FRAME, 10, 40, 170, 13, false},
+    {"Static", IDC_PROGRESS_TEXT, 10, 10, 170, 10, false, false},
+    {"Static", IDC_PROGRESS_FRAME, 10, 40, 170, 13, false, true},
 };
 const DialogTemplate templates[] = {
     {IDD_UPDATE, 290, 80, updateControls, 3},
@@ -253,6 +255,7 @@ HWND CreateDialogFrom(LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM para
         HWND control = NewWindow(c.className, dialog, c.id, r, false);
         Find(control)->visible = true;
         Find(control)->tabStop = c.tabStop;
+        Find(control)->keepsNoText = c.frame;
         if (c.tabStop && firstTab == NULL)
             firstTab = control;
     }
@@ -576,8 +579,22 @@ BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text)
     Window *w = Find(window);
     if (w == NULL)
         return FALSE;
-    w->text = text != NULL ? text : "";
+    if (!w->keepsNoText)
+        w->text = text != NULL ? text : "";
     return TRUE;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)wParam;
+    Window *w = Find(window);
+    if (w == NULL)
+        return 0;
+    if (message == WM_SETTEXT) {
+        w->text = lParam ? (const char *)lParam : "";
+        return TRUE;
+    }
+    return 0;
 }
 
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int max)

@@ -285,6 +285,7 @@ BOOL WINAPI TranslateMessage(const MSG *message);
 LRESULT WINAPI DispatchMessageA(const MSG *message);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...);
 LPSTR WINAPI CharLowerA(LPSTR text);
 
