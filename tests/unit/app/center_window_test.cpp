@@ -7,12 +7,20 @@
 
 namespace {
 
-TEST(CenterWindowCache, RemeasuresAZeroWidthThenFallsBackAndKeepsTheFallback)
-{
-    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
-        GTEST_SKIP() << "needs a fresh process";
-    ResetDesktop();
+// Each case must see an empty cache, so it runs only as the process's one test (CTest runs
+// every case in a process of its own).
+struct CenterWindowCache : ::testing::Test {
     HWND window = reinterpret_cast<HWND>(0x9000);
+    void SetUp() override
+    {
+        if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+            GTEST_SKIP() << "needs a fresh process: run with --gtest_filter";
+        ResetDesktop();
+    }
+};
+
+TEST_F(CenterWindowCache, RemeasuresAZeroWidthThenFallsBackAndKeepsTheFallback)
+{
 
     // A display that reports a width of 0 leaves the cache empty.
     Desktop().screenWidth = 0;
@@ -47,14 +55,8 @@ TEST(CenterWindowCache, RemeasuresAZeroWidthThenFallsBackAndKeepsTheFallback)
     EXPECT_EQ(Desktop().dialogRect.top, 4);
 }
 
-TEST(CenterWindowCache, AMeasuredScreenIsKept)
+TEST_F(CenterWindowCache, AMeasuredScreenIsKept)
 {
-    // Run on its own (CTest runs each test in a fresh process); combined with the test above
-    // in one process it would see that test's cache.
-    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
-        GTEST_SKIP() << "needs a fresh process";
-    ResetDesktop();
-    HWND window = reinterpret_cast<HWND>(0x9000);
     Desktop().screenWidth = 1920;
     Desktop().screenHeight = 1080;
     Desktop().dialogRect = {5, 7, 605, 207};
