@@ -29,6 +29,13 @@ int versionCalls = 0;
 bool doubleByteCodePage = false;
 DWORD slept = 0;
 
+// Far enough from 0 that code which assumes a small tick count shows, and a default step large
+// enough that anything waiting on the clock sees its wait over at the next reading.
+const DWORD tickStart = 1000000;
+const DWORD tickStepDefault = 20;
+DWORD tickNow = tickStart;
+DWORD tickStep = tickStepDefault;
+
 // The one process heap; any other heap handle is refused.
 char processHeap;
 
@@ -67,6 +74,8 @@ void SimKernelReset()
     versionCalls = 0;
     doubleByteCodePage = false;
     slept = 0;
+    tickNow = tickStart;
+    tickStep = tickStepDefault;
     SimResetDevices();
     SimResetSetup();
 }
@@ -112,6 +121,17 @@ void SimUseDoubleByteCodePage(bool on)
 {
     doubleByteCodePage = on;
 }
+
+void SimSetTickCount(DWORD now)
+{
+    tickNow = now;
+}
+
+void SimSetTickStep(DWORD milliseconds)
+{
+    tickStep = milliseconds;
+}
+
 DWORD SimSleptMilliseconds()
 {
     return slept;
@@ -278,4 +298,11 @@ LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LON
 void WINAPI Sleep(DWORD milliseconds)
 {
     slept += milliseconds;
+}
+
+DWORD WINAPI GetTickCount(void)
+{
+    DWORD now = tickNow;
+    tickNow += tickStep;
+    return now;
 }

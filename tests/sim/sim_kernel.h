@@ -51,6 +51,11 @@ void SimUseDoubleByteCodePage(bool on);
 
 DWORD SimSleptMilliseconds();
 
+// The clock behind GetTickCount: each call answers the current count, then moves it on by the
+// step (20 ms after a reset; 0 freezes it). It wraps at 2^32 as the platform's does.
+void SimSetTickCount(DWORD now);
+void SimSetTickStep(DWORD milliseconds);
+
 // ---- Devices behind CreateFileA, WriteFile, DeviceIoControl and CloseHandle.
 
 // What one WriteFile call does: its result and how many bytes it takes (at most those offered).

@@ -37,6 +37,7 @@ struct SimWindowInfo {
     HWND parent;           // controls: the dialog; top-level windows: NULL
     HWND owner;            // top-level windows: the owner given at creation
     std::string text;
+    int textSets; // times a text was stored in it, the same text again included
     bool visible; // its own flag, not its parent's
     bool enabled;
     RECT windowRect; // screen coordinates
@@ -86,6 +87,9 @@ struct SimUiCounters {
     int paintMessages; // WM_PAINT delivered to a dialog procedure
     int updateWindowCalls;
     int bringToTopCalls;
+    // GetTopWindow answers from the stacking order: a new top-level window opens above the
+    // others, and BringWindowToTop raises a window above its siblings.
+    int getTopWindowCalls;
     int peekCalls;
     int dispatched; // messages DispatchMessageA delivered to a procedure
     int translated;

@@ -28,6 +28,10 @@ struct Window {
     bool framed = false;
     bool keepsNoText = false; // a frame static: its class drops WM_SETTEXT, as Wine's does
     RECT rect = {0, 0, 0, 0}; // screen for top-level windows, parent client for children
+    // Place among its siblings: the highest is on top; equal places stack in creation order,
+    // the first on top, as a dialog's controls do.
+    unsigned long zPlace = 0;
+    int textSets = 0;
     DLGPROC proc = NULL;
     bool ended = false;
     INT_PTR result = 0;
@@ -81,6 +85,7 @@ bool failCreateDialog = false;
 bool failGetDC = false;
 HCURSOR currentCursor = NULL;
 COLORREF sysColors[31];
+unsigned long zPlaces = 0;
 
 HWND HandleOf(size_t index)
 {
@@ -153,8 +158,11 @@ HWND NewWindow(const char *className, HWND parent, int id, RECT rect, bool frame
     w.parent = parent;
     w.rect = rect;
     w.framed = framed;
-    if (parent == NULL)
+    // A new top-level window opens above the others.
+    if (parent == NULL) {
+        w.zPlace = ++zPlaces;
         ResizeSurface(w);
+    }
     return HandleOf(windows.size() - 1);
 }
 
@@ -179,6 +187,12 @@ void InvalidateWhole(HWND window, BOOL erase)
     w->update.top = 0;
     w->update.right = ClientWidth(*w);
     w->update.bottom = ClientHeight(*w);
+}
+
+void StoreText(Window &w, const char *text)
+{
+    w.text = text != NULL ? text : "";
+    w.textSets++;
 }
 
 // DefDlgProc's share of a message the dialog procedure left unhandled.
@@ -206,7 +220,7 @@ LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         w->eraseRequested = false;
         break;
     case WM_SETTEXT:
-        w->text = lParam ? (const char *)lParam : "";
+        StoreText(*w, (const char *)lParam);
         break;
     default:
         break;
@@ -286,6 +300,7 @@ void SimUiReset()
     failCreateDialog = false;
     failGetDC = false;
     currentCursor = NULL;
+    zPlaces = 0;
     for (COLORREF &c : sysColors)
         c = RGB(192, 192, 192);
     sysColors[COLOR_WINDOW] = RGB(255, 255, 255);
@@ -305,6 +320,7 @@ SimWindowInfo SimWindow(HWND window)
     info.parent = w->parent;
     info.owner = w->owner;
     info.text = w->text;
+    info.textSets = w->textSets;
     info.visible = w->visible;
     info.enabled = w->enabled;
     GetWindowRect(window, &info.windowRect);
@@ -560,7 +576,30 @@ BOOL WINAPI ShowWindow(HWND window, int command)
 BOOL WINAPI BringWindowToTop(HWND window)
 {
     counters.bringToTopCalls++;
-    return Find(window) != NULL;
+    Window *w = Find(window);
+    if (w == NULL)
+        return FALSE;
+    w->zPlace = ++zPlaces;
+    return TRUE;
+}
+
+HWND WINAPI GetTopWindow(HWND window)
+{
+    counters.getTopWindowCalls++;
+    if (window != NULL && Find(window) == NULL)
+        return NULL;
+    HWND top = NULL;
+    unsigned long topPlace = 0;
+    for (size_t i = 0; i < windows.size(); i++) {
+        const Window &w = windows[i];
+        if (!w.live || w.parent != window)
+            continue;
+        if (top == NULL || w.zPlace > topPlace) {
+            top = HandleOf(i);
+            topPlace = w.zPlace;
+        }
+    }
+    return top;
 }
 
 BOOL WINAPI UpdateWindow(HWND window)
@@ -580,7 +619,7 @@ BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text)
     if (w == NULL)
         return FALSE;
     if (!w->keepsNoText)
-        w->text = text != NULL ? text : "";
+        StoreText(*w, text);
     return TRUE;
 }
 
@@ -591,7 +630,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (w == NULL)
         return 0;
     if (message == WM_SETTEXT) {
-        w->text = lParam ? (const char *)lParam : "";
+        StoreText(*w, (const char *)lParam);
         return TRUE;
     }
     return 0;
@@ -912,7 +951,7 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     if (w->proc == NULL) {
         if (message == WM_SETTEXT)
-            w->text = lParam ? (const char *)lParam : "";
+            StoreText(*w, (const char *)lParam);
         return 0;
     }
     return Deliver(window, message, wParam, lParam);

@@ -245,6 +245,7 @@ LPVOID WINAPI LockResource(HGLOBAL data);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand);
 void WINAPI Sleep(DWORD milliseconds);
+DWORD WINAPI GetTickCount(void);
 
 // USER32
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
@@ -257,6 +258,7 @@ BOOL WINAPI IsWindow(HWND window);
 BOOL WINAPI IsWindowVisible(HWND window);
 BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI BringWindowToTop(HWND window);
+HWND WINAPI GetTopWindow(HWND window);
 BOOL WINAPI UpdateWindow(HWND window);
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int max);
