@@ -203,6 +203,116 @@ TEST_F(ProgressDialog, On399StepsOfANarrowerBarOnlyTheStepsThatGrowItPaint)
     ExpectReleased();
 }
 
+TEST_F(ProgressDialog, GrowingStepsPaintAtMostOnceAFrameExceptTheFirstGrowthAndTheFullBar)
+{
+    // The clock moves on by the step at each reading, and ProgressStep reads it once per
+    // growth: 338 growths over 399 steps.
+    struct Case {
+        const char *label;
+        DWORD start, step;
+        int paints;
+    } cases[] = {
+        {"frozen clock: the first growth and the full bar", 1000000, 0, 2},
+        {"16 ms a growth: every growth", 1000000, 16, 338},
+        {"15 ms a growth: the first, every second after it, and the full bar", 1000000, 15, 170},
+        {"4 ms a growth: every fourth", 1000000, 4, 86},
+        {"4 ms a growth across the tick count's wrap", 0xFFFFFF00u, 4, 86},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        SimSetTickCount(c.start);
+        SimSetTickStep(c.step);
+        Open();
+        HWND dialog = Dialog();
+        ASSERT_EQ(0, ProgressStep(399, 0));
+        int frameSets = SimWindow(GetDlgItem(dialog, IDC_PROGRESS_FRAME)).textSets;
+        std::string frameText = FrameText();
+        int paints = 0;
+        int growths = 0;
+        int firstGrowth = 0;
+        int lastPaint = 0;
+        int filled = 0;
+        for (DWORD i = 1; i <= 399; i++) {
+            SCOPED_TRACE("step " + std::to_string(i));
+            int before = SimUi().paintMessages;
+            ASSERT_EQ(0, ProgressStep(399, i)) << "throttling never changes the answer";
+            int grown = (int)(338 * i / 399);
+            if (grown > filled) {
+                growths++;
+                filled = grown;
+                if (firstGrowth == 0)
+                    firstGrowth = (int)i;
+            }
+            int painted = SimUi().paintMessages - before;
+            ASSERT_LE(painted, 1);
+            ASSERT_TRUE(painted == 0 || grown > 0) << "a paint only for a growth";
+            if (painted) {
+                paints++;
+                lastPaint = (int)i;
+                EXPECT_EQ(filled, FilledPixels()) << "a paint shows the bar as it is";
+            }
+            if ((int)i == firstGrowth) {
+                EXPECT_EQ(1, painted) << "the first growth paints at once";
+            }
+
+            // The frame's text follows the bar at every growth, painted or not, and is set
+            // once for each percentage.
+            int sets = SimWindow(GetDlgItem(dialog, IDC_PROGRESS_FRAME)).textSets;
+            if (FrameText() != frameText) {
+                EXPECT_EQ(frameSets + 1, sets);
+                EXPECT_EQ(atoi(frameText.c_str()) + 1, atoi(FrameText().c_str()));
+            } else {
+                EXPECT_EQ(frameSets, sets) << "the same percentage is not set again";
+            }
+            frameSets = sets;
+            frameText = FrameText();
+
+            if (i == 200) {
+                // A paint the system asks for shows the current bar, however long ago the
+                // last forced one was.
+                InvalidateRect(dialog, NULL, FALSE);
+                UpdateWindow(dialog);
+                EXPECT_EQ(169, FilledPixels());
+                EXPECT_EQ("50% ", LastPercentDrawn());
+            }
+        }
+        EXPECT_EQ(338, growths);
+        EXPECT_EQ(c.paints, paints);
+        EXPECT_EQ(399, lastPaint) << "the full bar is painted at once";
+        EXPECT_EQ(338, FilledPixels());
+        EXPECT_EQ("100% ", LastPercentDrawn());
+        EXPECT_EQ("100% ", FrameText());
+        EXPECT_EQ(101, frameSets) << "0% at the open, then once for each of 1% to 100%";
+        ProgressClose();
+        ExpectReleased();
+    }
+}
+
+TEST_F(ProgressDialog, AStepRaisesTheDialogOnlyWhenAnotherWindowIsAboveIt)
+{
+    Open();
+    HWND dialog = Dialog();
+    int raised = SimUi().bringToTopCalls;
+    EXPECT_EQ(dialog, GetTopWindow(NULL));
+
+    EXPECT_EQ(0, ProgressStep(10, 1));
+    EXPECT_EQ(raised, SimUi().bringToTopCalls) << "already on top";
+
+    RECT rect = {0, 0, 100, 100};
+    HWND other = SimCreateWindow("Other", NULL, 0, rect);
+    ASSERT_EQ(other, GetTopWindow(NULL));
+    EXPECT_EQ(0, ProgressStep(10, 2));
+    EXPECT_EQ(raised + 1, SimUi().bringToTopCalls);
+    EXPECT_EQ(dialog, GetTopWindow(NULL));
+
+    EXPECT_EQ(0, ProgressStep(10, 3));
+    EXPECT_EQ(raised + 1, SimUi().bringToTopCalls);
+    ProgressClose();
+    DestroyWindow(other);
+    ExpectReleased();
+}
+
 TEST_F(ProgressDialog, StepResultsAndTheBarFollowTheStepRules)
 {
     struct Step {

@@ -89,11 +89,43 @@ TEST_F(TransferWithProgress, TheBarAdvancesBetweenTheSendsAndEverythingIsRelease
     EXPECT_EQ("99% ", atSend[399].frameText);
 
     // The inner bar is 338 pixels wide: one paint when the dialog shows, then one for each of
-    // the 338 steps that grows it by a pixel; the other 61 of the 399 steps paint nothing.
+    // the 338 steps that grows it by a pixel, as the simulated clock moves a frame and more
+    // between two of them; the other 61 of the 399 steps paint nothing.
     EXPECT_EQ(1 + 338, SimUi().paintMessages);
     EXPECT_EQ(SimUi().paintMessages, SimDrawCount(SIM_BIT_BLT));
     for (const SimInvalidation &i : SimInvalidations())
         EXPECT_FALSE(i.erase);
+    ExpectEverythingReleased();
+}
+
+TEST_F(TransferWithProgress, OnALinkFasterThanTheScreenTheBarIsPaintedAtTheStartAndTheEnd)
+{
+    // No time passes between the chunks, as on a link that takes a chunk well within a frame.
+    SimSetTickStep(0);
+    std::vector<int> painted;
+    auto recordSend = Log().duringSend;
+    Log().duringSend = [&painted, recordSend](int send) {
+        recordSend(send);
+        painted.push_back(SimUi().paintMessages);
+    };
+
+    ASSERT_EQ(1, RunTransferAction(SimExecutableModule()));
+
+    EXPECT_EQ(Wire(), Log().received);
+    ASSERT_EQ(400u, painted.size());
+    EXPECT_EQ(1, painted[1]) << "painted once as it shows";
+    EXPECT_EQ(2, painted[399]) << "and once more when the bar first moved";
+    EXPECT_EQ(3, SimUi().paintMessages) << "and the full bar";
+    EXPECT_EQ(SimUi().paintMessages, SimDrawCount(SIM_BIT_BLT));
+    // The text for screen readers still follows every percentage.
+    ASSERT_EQ(400u, atSend.size());
+    EXPECT_EQ("99% ", atSend[399].frameText);
+    int shown = 0;
+    for (size_t i = 1; i < atSend.size(); i++) {
+        int percent = atoi(atSend[i].frameText.c_str());
+        EXPECT_LE(percent, shown + 1) << "send " << i + 1;
+        shown = percent;
+    }
     ExpectEverythingReleased();
 }
 
