@@ -106,14 +106,17 @@ static void ShowPercentInFrame(HWND window, int percent)
     framePercent = percent;
 }
 
-// Whether a step that has just grown the bar from oldRight paints it at once: the first growth
-// and the full bar always do, so neither the start nor the end is late; otherwise once a frame
-// has passed since the last such paint. The unsigned difference survives the tick count's wrap.
-static int PaintDue(LONG oldRight, DWORD now)
+// Whether a step that has just grown the bar from oldRight to show percent paints it at once.
+// The first growth does, so the bar moves as soon as it can; so does a new percentage (the full
+// bar among them), because the write after this step may stall, as when a printer's buffer
+// fills after a fast burst, and the screen then keeps what was last painted: a frame's worth of
+// a fast link can be a fifth of the bar, a percentage is three pixels. Otherwise once a frame
+// has passed since the last such paint; the unsigned difference survives the tick count's wrap.
+static int PaintDue(LONG oldRight, int percent, DWORD now)
 {
     if (oldRight == filledRect.left)
         return 1;
-    if (filledRect.right >= filledRect.left + barWidth)
+    if (percent != framePercent)
         return 1;
     return now - lastForcedPaint >= paintInterval;
 }
@@ -236,14 +239,14 @@ int ProgressStep(DWORD total, DWORD current)
         // Kept current whether or not this step paints: a paint the system asks for in between
         // shows the bar as it is.
         emptyRect.left = newRight;
+        percent = PercentOfBar(filledRect.right - filledRect.left, barWidth);
         now = GetTickCount();
-        if (PaintDue(oldRight, now)) {
+        if (PaintDue(oldRight, percent, now)) {
             InvalidateRect(progressWindow, &emptyRect, FALSE);
             InvalidateRect(progressWindow, &filledRect, FALSE);
             UpdateWindow(progressWindow);
             lastForcedPaint = now;
         }
-        percent = PercentOfBar(filledRect.right - filledRect.left, barWidth);
         if (percent != framePercent)
             ShowPercentInFrame(progressWindow, percent);
     }

@@ -203,20 +203,21 @@ TEST_F(ProgressDialog, On399StepsOfANarrowerBarOnlyTheStepsThatGrowItPaint)
     ExpectReleased();
 }
 
-TEST_F(ProgressDialog, GrowingStepsPaintAtMostOnceAFrameExceptTheFirstGrowthAndTheFullBar)
+TEST_F(ProgressDialog, GrowingStepsPaintOnceAFrameOrForANewPercentageOrTheFirstGrowth)
 {
     // The clock moves on by the step at each reading, and ProgressStep reads it once per
-    // growth: 338 growths over 399 steps.
+    // growth: 338 growths over 399 steps, 100 of them to a new percentage.
     struct Case {
         const char *label;
         DWORD start, step;
         int paints;
     } cases[] = {
-        {"frozen clock: the first growth and the full bar", 1000000, 0, 2},
+        {"frozen clock: the first growth and each new percentage, 100% included", 1000000, 0, 101},
         {"16 ms a growth: every growth", 1000000, 16, 338},
-        {"15 ms a growth: the first, every second after it, and the full bar", 1000000, 15, 170},
-        {"4 ms a growth: every fourth", 1000000, 4, 86},
-        {"4 ms a growth across the tick count's wrap", 0xFFFFFF00u, 4, 86},
+        {"15 ms a growth: every second, and each new percentage", 1000000, 15, 201},
+        {"8 ms a growth: the same as 15 ms", 1000000, 8, 201},
+        {"8 ms a growth across the tick count's wrap", 0xFFFFFFF0u, 8, 201},
+        {"a frozen clock just short of the wrap", 0xFFFFFFF8u, 0, 101},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
@@ -252,6 +253,10 @@ TEST_F(ProgressDialog, GrowingStepsPaintAtMostOnceAFrameExceptTheFirstGrowthAndT
                 lastPaint = (int)i;
                 EXPECT_EQ(filled, FilledPixels()) << "a paint shows the bar as it is";
             }
+            // Whenever the next write stalls, the screen shows the percentage as it is and a
+            // bar less than a percentage (3.38 pixels) short.
+            EXPECT_EQ(FrameText(), LastPercentDrawn());
+            EXPECT_LE(filled - FilledPixels(), 3);
             if ((int)i == firstGrowth) {
                 EXPECT_EQ(1, painted) << "the first growth paints at once";
             }
