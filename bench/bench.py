@@ -54,12 +54,15 @@ PIN_RECEIVER_CPU = None
 class TimedReceiver(printer.Receiver):
     """The simulated printer's receiving end, with the time of the first and last byte.
 
-    Unthrottled (rate None) it reads whatever has arrived. With a rate it is a printer taking
-    bytes at that rate through a one-chunk buffer: the FIFO is shrunk to one page (4096 bytes,
-    the chunk size) and bytes leave it only once they would have crossed the link (on arrival
-    the receiver waits len / rate, then reads). A write of the next chunk completes only when the
-    previous one has gone, and the link idles whenever the writer is late, so time the writer
-    spends between writes beyond one chunk's transfer time shows up in the total.
+    Unthrottled (rate None) it reads whatever has arrived. With a rate it is a printer on a link
+    of that rate: the FIFO is shrunk to two pages (two 4096-byte chunks: the one crossing the
+    link and the next one queued, as a USB host controller queues the next transfer), and bytes
+    leave it only once they would have crossed the link. The link keeps its own clock: a chunk
+    starts crossing when the link is free and the chunk has arrived, whichever is later, and
+    its due time follows from that, not from when this Python reader happened to wake. So the
+    reader's own lateness is not carried into the next chunk, while a writer that is late
+    still leaves the link idle: time the writer spends between writes beyond a chunk's transfer
+    time shows up in the total.
     `late_s` sums how far the receiver's own reads came after their due time (scheduling noise
     on this machine), to tell it apart from the writer's cost.
     """
@@ -78,7 +81,7 @@ class TimedReceiver(printer.Receiver):
     def _one_page(self):
         if self.pace:
             try:
-                fcntl.fcntl(self.fd, F_SETPIPE_SZ, CHUNK)
+                fcntl.fcntl(self.fd, F_SETPIPE_SZ, 2 * CHUNK)
             except OSError:
                 pass
 
@@ -96,11 +99,16 @@ class TimedReceiver(printer.Receiver):
         self._one_page()
         poller = select.poll()
         poller.register(self.fd, select.POLLIN)
+        link_free = 0.0
+        queued_by = None
         while not self.quit and self.fd is not None:
             events = poller.poll(50)
             if not events:
                 continue
             arrived = time.monotonic()
+            if queued_by is not None:
+                arrived = min(arrived, queued_by)
+                queued_by = None
             waiting = self._pending()
             if waiting == 0:
                 if any(ev & select.POLLHUP for _, ev in events):
@@ -112,11 +120,20 @@ class TimedReceiver(printer.Receiver):
                     poller.register(self.fd, select.POLLIN)
                 continue
             if self.pace:
-                due = arrived + waiting / self.pace
+                # One chunk at a time crosses the link; it starts when the link is free or when
+                # it arrived, whichever is later.
+                waiting = min(waiting, CHUNK)
+                start = max(arrived, link_free)
+                due = link_free = start + waiting / self.pace
                 left = due - time.monotonic()
                 if left > 0:
                     time.sleep(left)
             chunk = os.read(self.fd, waiting)
+            # A next chunk already queued when this one was due counts as having arrived by
+            # then (it may have come during this reader's own lateness: optimistic by at most
+            # that much).
+            if self.pace and self._pending() > 0:
+                queued_by = due
             now = time.monotonic()
             if self.pace:
                 self.late_s += now - due
