@@ -478,3 +478,23 @@ BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int length, LPSIZE si
     size->cy = charHeight;
     return TRUE;
 }
+
+std::string SimGdiImbalance(int expectedBrushes)
+{
+    SimGdiCounters gdi = SimGdi();
+    std::string out;
+    auto check = [&out](bool ok, const std::string &what) {
+        if (!ok)
+            out += what + "; ";
+    };
+    check(gdi.brushesCreated == expectedBrushes,
+          "brushes created " + std::to_string(gdi.brushesCreated));
+    check(gdi.brushesCreated == gdi.brushesDeleted, "brushes not all deleted");
+    check(gdi.bitmapsCreated == gdi.bitmapsDeleted, "bitmaps not all deleted");
+    check(gdi.memoryDcsCreated == gdi.memoryDcsDeleted, "memory contexts not all deleted");
+    check(gdi.windowDcsTaken == gdi.windowDcsReleased, "window contexts not all released");
+    check(gdi.paintsBegun == gdi.paintsEnded, "paints not all ended");
+    check(gdi.unrestoredSelections == 0, "selections not restored");
+    check(gdi.misuse == 0, gdi.misuse ? "misuse: " + SimGdiMisuseLog()[0] : std::string());
+    return out;
+}

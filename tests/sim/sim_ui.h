@@ -164,6 +164,9 @@ struct SimGdiCounters {
 };
 SimGdiCounters SimGdi();
 const std::vector<std::string> &SimGdiMisuseLog();
+// What a run left unbalanced: brushes other than expectedBrushes created, anything created and
+// not deleted, contexts or paints not ended, selections not restored, misuse. "" when clean.
+std::string SimGdiImbalance(int expectedBrushes);
 
 // ---- Strings and resources
 

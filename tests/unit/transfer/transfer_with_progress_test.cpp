@@ -54,15 +54,7 @@ class TransferWithProgress : public ::testing::Test
     {
         EXPECT_EQ(0, SimLiveTopLevelWindows());
         EXPECT_EQ(waitCursor, SimCurrentCursor());
-        SimGdiCounters gdi = SimGdi();
-        EXPECT_EQ(brushes, gdi.brushesCreated);
-        EXPECT_EQ(gdi.brushesCreated, gdi.brushesDeleted);
-        EXPECT_EQ(gdi.bitmapsCreated, gdi.bitmapsDeleted);
-        EXPECT_EQ(gdi.memoryDcsCreated, gdi.memoryDcsDeleted);
-        EXPECT_EQ(gdi.windowDcsTaken, gdi.windowDcsReleased);
-        EXPECT_EQ(gdi.paintsBegun, gdi.paintsEnded);
-        EXPECT_EQ(0, gdi.unrestoredSelections);
-        EXPECT_EQ(0, gdi.misuse) << (SimGdiMisuseLog().empty() ? "" : SimGdiMisuseLog()[0]);
+        EXPECT_EQ("", SimGdiImbalance(brushes));
     }
 
     HCURSOR waitCursor = NULL;
