@@ -26,11 +26,26 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
-HANDLE PrimaryHandle() { return primaryHandle; }
-HANDLE SecondaryHandle() { return secondaryHandle; }
-void SetPrimaryHandle(HANDLE handle) { primaryHandle = handle; }
-void SetSecondaryHandle(HANDLE handle) { secondaryHandle = handle; }
-int CurrentLinkKind() { return linkKind; }
+HANDLE PrimaryHandle()
+{
+    return primaryHandle;
+}
+HANDLE SecondaryHandle()
+{
+    return secondaryHandle;
+}
+void SetPrimaryHandle(HANDLE handle)
+{
+    primaryHandle = handle;
+}
+void SetSecondaryHandle(HANDLE handle)
+{
+    secondaryHandle = handle;
+}
+int CurrentLinkKind()
+{
+    return linkKind;
+}
 
 int CloseDeviceHandles()
 {

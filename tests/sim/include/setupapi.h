@@ -39,9 +39,9 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "32-bit layout");
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND parent,
                                      DWORD flags);
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA device);
-BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA device,
-                                              DWORD property, PDWORD dataType, PBYTE buffer,
-                                              DWORD bufferSize, PDWORD requiredSize);
+BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
+                                              PDWORD dataType, PBYTE buffer, DWORD bufferSize,
+                                              PDWORD requiredSize);
 BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device,
                                         const GUID *interfaceClass, DWORD index,
                                         PSP_DEVICE_INTERFACE_DATA interfaceData);

@@ -5,7 +5,8 @@
 #include <windows.h>
 
 #define FILE_DEVICE_USB_SCAN 0x8000U
-#define IOCTL_GET_DEVICE_DESCRIPTOR CTL_CODE(FILE_DEVICE_USB_SCAN, 0x806, METHOD_BUFFERED, FILE_ANY_ACCESS)
+#define IOCTL_GET_DEVICE_DESCRIPTOR                                                                \
+    CTL_CODE(FILE_DEVICE_USB_SCAN, 0x806, METHOD_BUFFERED, FILE_ANY_ACCESS)
 
 typedef struct _DEVICE_DESCRIPTOR {
     USHORT usVendorId;

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // Each case must see an empty cache, so it runs only as the process's one test (CTest runs
 // every case in a process of its own).

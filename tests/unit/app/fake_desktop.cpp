@@ -19,11 +19,14 @@ static Showing *current = nullptr;
 static bool ended = false;
 static HWND const dialogWindow = reinterpret_cast<HWND>(0x1000);
 static const char *const englishStrings[] = {
-    "Update Tool", "Ready text", "Not found text", "Failed text", "Done text",
-    "Transferring text", "&Transfer", "E&xit", "&Retry", "%d%% ",
+    "Update Tool",       "Ready text", "Not found text", "Failed text", "Done text",
+    "Transferring text", "&Transfer",  "E&xit",          "&Retry",      "%d%% ",
 };
 
-FakeDesktop &Desktop() { return desktop; }
+FakeDesktop &Desktop()
+{
+    return desktop;
+}
 
 void ResetDesktop()
 {
@@ -32,7 +35,10 @@ void ResetDesktop()
     current = nullptr;
 }
 
-static HWND ControlWindow(int id) { return reinterpret_cast<HWND>(0x1000 + id); }
+static HWND ControlWindow(int id)
+{
+    return reinterpret_cast<HWND>(0x1000 + id);
+}
 
 static void SendCommand(DLGPROC proc, int id)
 {
@@ -41,7 +47,8 @@ static void SendCommand(DLGPROC proc, int id)
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC proc, LPARAM)
 {
-    UserChoice choice = nextChoice < desktop.choices.size() ? desktop.choices[nextChoice] : CLICK_EXIT;
+    UserChoice choice =
+        nextChoice < desktop.choices.size() ? desktop.choices[nextChoice] : CLICK_EXIT;
     nextChoice++;
     if (choice == DIALOG_FAILS)
         return -1;
@@ -151,7 +158,10 @@ BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL)
     return TRUE;
 }
 
-int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(strlen(text)) : 0; }
+int WINAPI lstrlenA(LPCSTR text)
+{
+    return text ? static_cast<int>(strlen(text)) : 0;
+}
 
 LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand)
 {
@@ -182,5 +192,6 @@ int CloseDeviceHandles()
 int RunTransferAction(HINSTANCE)
 {
     desktop.transfers++;
-    return nextTransfer < desktop.transferResults.size() ? desktop.transferResults[nextTransfer++] : 0;
+    return nextTransfer < desktop.transferResults.size() ? desktop.transferResults[nextTransfer++]
+                                                         : 0;
 }

@@ -11,28 +11,28 @@
 
 // What the scripted user does with one showing of the update dialog.
 enum UserChoice {
-    CLICK_ACTION,   // Transfer or Retry
+    CLICK_ACTION, // Transfer or Retry
     CLICK_EXIT,
     PRESS_ESC_THEN_EXIT,
-    DIALOG_FAILS,   // the dialog could not be created: no window at all
+    DIALOG_FAILS, // the dialog could not be created: no window at all
 };
 
 struct Showing {
-    int uiState;             // UiState() when the dialog was shown
-    std::string message;     // IDC_MESSAGE text
-    std::string action;      // IDC_ACTION text
+    int uiState;         // UiState() when the dialog was shown
+    std::string message; // IDC_MESSAGE text
+    std::string action;  // IDC_ACTION text
     bool actionVisible;
-    std::string exitText;    // IDC_EXIT text
+    std::string exitText; // IDC_EXIT text
     std::string caption;
-    POINT position;          // where CenterWindow moved it
+    POINT position; // where CenterWindow moved it
     int endDialogCalls;
 };
 
 struct FakeDesktop {
     // Script
-    std::vector<UserChoice> choices;     // one per showing; CLICK_EXIT when run out
-    std::vector<int> lookupResults;      // one per FindPrinter; 0 when run out
-    std::vector<int> transferResults;    // one per RunTransferAction; 0 when run out
+    std::vector<UserChoice> choices;  // one per showing; CLICK_EXIT when run out
+    std::vector<int> lookupResults;   // one per FindPrinter; 0 when run out
+    std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     bool displayAvailable = true;
     int screenWidth = 1280;
     int screenHeight = 1024;
@@ -45,7 +45,7 @@ struct FakeDesktop {
     int closeHandlesCalls = 0;
     int infoContextsCreated = 0;
     int infoContextsDeleted = 0;
-    std::vector<int> closesAtLookup;     // closeHandlesCalls seen by each FindPrinter
+    std::vector<int> closesAtLookup; // closeHandlesCalls seen by each FindPrinter
 };
 
 FakeDesktop &Desktop();

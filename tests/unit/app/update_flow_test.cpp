@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 struct LoopCase {
     const char *label;
@@ -33,21 +34,43 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
     const LoopCase cases[] = {
         {"not found, exit", {0}, {}, {CLICK_EXIT}, {UI_NOT_FOUND}, 1, 0},
         {"not found, retry twice, found, exit",
-         {0, 0, 1}, {}, {CLICK_ACTION, CLICK_ACTION, CLICK_EXIT},
-         {UI_NOT_FOUND, UI_NOT_FOUND, UI_READY}, 3, 0},
+         {0, 0, 1},
+         {},
+         {CLICK_ACTION, CLICK_ACTION, CLICK_EXIT},
+         {UI_NOT_FOUND, UI_NOT_FOUND, UI_READY},
+         3,
+         0},
         {"exit from ready never transfers", {1}, {}, {CLICK_EXIT}, {UI_READY}, 1, 0},
-        {"transfer succeeds, exit", {1}, {1}, {CLICK_ACTION, CLICK_EXIT},
-         {UI_READY, UI_DONE}, 1, 1},
-        {"done ends the run whatever the dialog leaves", {1, 1}, {1},
-         {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION}, {UI_READY, UI_DONE}, 1, 1},
-        {"failed, retry finds the printer again, succeeds", {1, 1}, {0, 1},
+        {"transfer succeeds, exit",
+         {1},
+         {1},
+         {CLICK_ACTION, CLICK_EXIT},
+         {UI_READY, UI_DONE},
+         1,
+         1},
+        {"done ends the run whatever the dialog leaves",
+         {1, 1},
+         {1},
+         {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION},
+         {UI_READY, UI_DONE},
+         1,
+         1},
+        {"failed, retry finds the printer again, succeeds",
+         {1, 1},
+         {0, 1},
          {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_EXIT},
-         {UI_READY, UI_FAILED, UI_READY, UI_DONE}, 2, 2},
-        {"failed, retry with the printer gone", {1, 0}, {0},
-         {CLICK_ACTION, CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED, UI_NOT_FOUND}, 2, 1},
+         {UI_READY, UI_FAILED, UI_READY, UI_DONE},
+         2,
+         2},
+        {"failed, retry with the printer gone",
+         {1, 0},
+         {0},
+         {CLICK_ACTION, CLICK_ACTION, CLICK_EXIT},
+         {UI_READY, UI_FAILED, UI_NOT_FOUND},
+         2,
+         1},
         {"failed, exit", {1}, {0}, {CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED}, 1, 1},
-        {"esc is ignored in every state", {0, 1}, {0},
-         {PRESS_ESC_THEN_EXIT}, {UI_NOT_FOUND}, 1, 0},
+        {"esc is ignored in every state", {0, 1}, {0}, {PRESS_ESC_THEN_EXIT}, {UI_NOT_FOUND}, 1, 0},
     };
     for (const LoopCase &c : cases) {
         SCOPED_TRACE(c.label);
