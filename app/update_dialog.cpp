@@ -1,7 +1,7 @@
 // The update dialog: one message for the current state and at most two buttons.
 #include "app/update_dialog.h"
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "resources/resource.h"
 
 static int uiState = 0;
@@ -76,7 +76,7 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_INITDIALOG:
         FillForState(window);
-        CenterWindow(window, 1);
+        CenterWindow(window, CENTER_ON_SCREEN);
         return TRUE;
     case WM_COMMAND:
         // Esc arrives as IDCANCEL and is ignored: only the two buttons close the dialog.

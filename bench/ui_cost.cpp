@@ -5,7 +5,7 @@
 
 #include <stdio.h>
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "progress/progress.h"
 #include "resources/resource.h"
 

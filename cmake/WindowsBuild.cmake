@@ -12,7 +12,8 @@ set_source_files_properties("${FIRMWARE_RC}" PROPERTIES OBJECT_DEPENDS "${FIRMWA
 
 add_executable(UpdateTool WIN32
     app/main.cpp
-    ${APP_SOURCES} ${DEVICE_SOURCES} ${TRANSFER_SOURCES} ${PROGRESS_SOURCES}
+    ${APP_SOURCES} ${TRANSFER_SOURCES} ${PROGRESS_SOURCES} ${DEVICE_SOURCES}
+    ${COMMON_SOURCES}
     resources/update_tool.rc
     "${FIRMWARE_RC}")
 add_dependencies(UpdateTool firmware_image)

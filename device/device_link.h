@@ -29,7 +29,16 @@ int FindPrinter(LinkConfig config);
 // Closes whichever device handles are open and marks both closed; returns 1.
 int CloseDeviceHandles();
 
-// Classifies the running Windows version (-1, 0 to 3); leaves *osFamily alone when the
+// The classes of Windows the lookup tells apart by their device-setup behaviour.
+enum OsFamily {
+    OS_UNCLASSIFIED = -1, // not yet classified, or a 4.x release other than 98 and Me
+    OS_WINDOWS_98 = 0,
+    OS_WINDOWS_ME = 1,
+    OS_WINDOWS_2000 = 2,
+    OS_WINDOWS_XP_OR_LATER = 3,
+};
+
+// Classifies the running Windows version as an OsFamily; leaves *osFamily alone when the
 // version cannot be read.
 void GetOsFamily(int *osFamily);
 

@@ -11,7 +11,7 @@ static const char configuredHardwareId[128] = "USB\\VID_7A3D&PID_5E21&MI_01";
 
 static int linkKind = LINK_PRINTER_CLASS;
 static int scanPipeMode = 0;
-static int osFamily = -1;
+static int osFamily = OS_UNCLASSIFIED;
 static HANDLE primaryHandle = INVALID_HANDLE_VALUE;
 static HANDLE secondaryHandle = INVALID_HANDLE_VALUE;
 static int vendorId = 0;
@@ -68,15 +68,15 @@ void GetOsFamily(int *family)
 
     if (info.dwMajorVersion == 4) {
         if (info.dwMinorVersion == 10)
-            *family = 0;
+            *family = OS_WINDOWS_98;
         else if (info.dwMinorVersion == 90)
-            *family = 1;
+            *family = OS_WINDOWS_ME;
         else
-            *family = -1;
+            *family = OS_UNCLASSIFIED;
     } else if (info.dwMajorVersion == 5) {
-        *family = info.dwMinorVersion == 0 ? 2 : 3;
+        *family = info.dwMinorVersion == 0 ? OS_WINDOWS_2000 : OS_WINDOWS_XP_OR_LATER;
     } else {
-        *family = 3;
+        *family = OS_WINDOWS_XP_OR_LATER;
     }
 }
 
@@ -91,7 +91,7 @@ static int ParseIdField(const char *hardwareId, int offset)
 
 int FindPrinter(LinkConfig config)
 {
-    if (osFamily == -1)
+    if (osFamily == OS_UNCLASSIFIED)
         GetOsFamily(&osFamily);
     CloseDeviceHandles();
     linkKind = config.kind;

@@ -102,7 +102,7 @@ static int ReplaceListBlock(BYTE **list, DWORD *listSize, DWORD size)
 static HardwareIdRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA *device, int osFamily,
                                       BYTE **list, DWORD *listSize, DWORD *reportedSize)
 {
-    int modern = osFamily == 2 || osFamily == 3;
+    int modern = osFamily == OS_WINDOWS_2000 || osFamily == OS_WINDOWS_XP_OR_LATER;
     for (int queries = 1;; queries++) {
         DWORD dataType = 0;
         BOOL ok = SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &dataType, *list,

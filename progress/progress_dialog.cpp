@@ -1,7 +1,7 @@
 // The modeless progress dialog, its hand-painted bar and its message pump.
 #include "progress/progress.h"
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "resources/resource.h"
 
 static int nestingCount = 0;
@@ -266,7 +266,7 @@ static INT_PTR InitProgressDialog(HWND window)
     HDC dc;
     POINT origin;
 
-    CenterWindow(window, 1);
+    CenterWindow(window, CENTER_ON_SCREEN);
     SetDlgItemTextA(window, IDC_PROGRESS_TEXT, captionText);
 
     frame = GetDlgItem(window, IDC_PROGRESS_FRAME);

@@ -1,7 +1,7 @@
 // The transfer action: header, then the image in chunks while the progress bar advances.
 #include "transfer/chunked_transfer.h"
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "device/device_link.h"
 #include "progress/progress.h"
 #include "resources/resource.h"

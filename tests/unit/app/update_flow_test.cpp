@@ -2,7 +2,7 @@
 // window centring, on a scripted desktop.
 #include "fake_desktop.h"
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "app/update_dialog.h"
 #include "app/update_loop.h"
 

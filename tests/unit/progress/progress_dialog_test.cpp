@@ -2,7 +2,7 @@
 // nesting and closing, and every drawing object and the cursor given back.
 #include "progress/progress.h"
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "resources/resource.h"
 #include "sim_kernel.h"
 #include "sim_ui.h"

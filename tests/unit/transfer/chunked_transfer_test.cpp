@@ -2,7 +2,7 @@
 // in which pieces, and where the progress calls fall between the sends.
 #include "transfer/chunked_transfer.h"
 
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
 #include "sim_ui.h"

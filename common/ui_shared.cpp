@@ -1,5 +1,5 @@
 // The module instance every string load names, and window centring.
-#include "app/ui_shared.h"
+#include "common/ui_shared.h"
 
 static HINSTANCE moduleInstance = NULL;
 static int screenWidth = 0;
@@ -48,7 +48,7 @@ void CenterWindow(HWND window, int mode)
     int w = rect.right - rect.left;
     int h = rect.bottom - rect.top;
     POINT corner = {rect.left, rect.top};
-    if (mode == 1)
+    if (mode == CENTER_ON_SCREEN)
         corner = CenteredPosition(screenWidth, screenHeight, w, h);
     MoveWindow(window, corner.x, corner.y, w, h, FALSE);
 }

@@ -1,4 +1,4 @@
-// Pieces of the update dialog's module that the progress window and the transfer use too:
+// Pieces the update dialog, the progress window and the transfer all use:
 // the module every string load names, and window centring. Includes nothing of the project.
 #ifndef UPDATE_TOOL_UI_SHARED_H
 #define UPDATE_TOOL_UI_SHARED_H
@@ -10,8 +10,13 @@
 HINSTANCE ModuleInstance();
 void SetModuleInstance(HINSTANCE instance);
 
-// With mode 1 moves window so that it is centred on the primary display; any other mode
-// leaves its position unchanged. The screen size is measured once and cached.
+enum CenterMode {
+    CENTER_KEEP_POSITION = 0, // any mode but CENTER_ON_SCREEN leaves the window where it is
+    CENTER_ON_SCREEN = 1,
+};
+
+// With CENTER_ON_SCREEN moves window so that it is centred on the primary display; any other
+// mode leaves its position unchanged. The screen size is measured once and cached.
 void CenterWindow(HWND window, int mode);
 
 // The top-left corner that centres a w x h window on a screenWidth x screenHeight screen.
