@@ -4,10 +4,13 @@
 
 #include "device/link_state.h"
 
+// The build's printer model: UPDATE_TOOL_HARDWARE_ID, checked when the build is configured.
+#include "hardware_id.h"
+
 #include <initguid.h>
 #include <usbprint.h>
 
-static const char configuredHardwareId[128] = "USB\\VID_7A3D&PID_5E21&MI_01";
+static const char configuredHardwareId[128] = UPDATE_TOOL_HARDWARE_ID;
 
 static int linkKind = LINK_PRINTER_CLASS;
 static int scanPipeMode = 0;

@@ -11,14 +11,15 @@ import subprocess
 import sys
 
 
-def build(source, build_dir, image):
+def build(source, build_dir, image, version):
     shutil.rmtree(build_dir, ignore_errors=True)
     os.makedirs(build_dir)
     log = open(os.path.join(build_dir, "..", os.path.basename(build_dir) + ".log"), "w")
     steps = [
         ["cmake", "-S", source, "-B", build_dir,
          "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", "mingw-i686.cmake"),
-         "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DUPDATE_TOOL_FIRMWARE_IMAGE=" + image],
+         "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DUPDATE_TOOL_FIRMWARE_IMAGE=" + image,
+         "-DUPDATE_TOOL_FIRMWARE_VERSION=" + version],
         ["cmake", "--build", build_dir, "--target", "release"],
     ]
     for step in steps:
@@ -71,9 +72,16 @@ def hexdump(data, offset):
 def main(argv):
     source, work, image, version = argv[1:5]
     dirs = [os.path.join(work, "a"), os.path.join(work, "second", "build-tree")]
+    # The test image cannot be released: the same bytes reversed stand in for a real image.
+    os.makedirs(work, exist_ok=True)
+    with open(image, "rb") as f:
+        data = f.read()[::-1]
+    image = os.path.join(work, "image.bin")
+    with open(image, "wb") as f:
+        f.write(data)
     for d in dirs:
         os.makedirs(os.path.dirname(d), exist_ok=True)
-        build(source, d, image)
+        build(source, d, image, version)
 
     failures = 0
     for name in ["UpdateTool.exe", "UpdateTool-%s.zip" % version]:

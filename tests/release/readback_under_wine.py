@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs resource_readback.exe on UpdateTool.exe in the system tests' Wine prefix and session.
 
-Usage: readback_under_wine.py BUILD_DIR VERSION
+Usage: readback_under_wine.py BUILD_DIR VERSION FIRMWARE_VERSION test-image|image
 Also parses the manifest the build embeds, build/windows/app.manifest, as XML.
 """
 import os
@@ -15,7 +15,7 @@ import wine  # noqa: E402
 
 
 def main(argv):
-    build_dir, version = os.path.abspath(argv[1]), argv[2]
+    build_dir, expected = os.path.abspath(argv[1]), argv[2:]
     # Windows refuses to start a program whose manifest is not well-formed XML.
     try:
         ElementTree.parse(os.path.join(build_dir, "app.manifest"))
@@ -31,7 +31,7 @@ def main(argv):
                           os.path.join(logs, "release")) as session:
             rc, text = session.run(
                 [os.path.join(session.bin_dir, "resource_readback.exe"),
-                 wine.windows_path(os.path.join(build_dir, "UpdateTool.exe")), version],
+                 wine.windows_path(os.path.join(build_dir, "UpdateTool.exe"))] + expected,
                 "resource-readback", timeout=120)
     sys.stdout.write(text)
     if rc is None:

@@ -87,7 +87,8 @@ static const wchar_t *VersionString(void *info, const wchar_t *block, const wcha
     return (const wchar_t *)value;
 }
 
-static void CheckVersion(const char *exePath, const char *version)
+static void CheckVersion(const char *exePath, const char *version, const char *firmwareVersion,
+                         int testImage)
 {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(exePath, &ignored);
@@ -111,9 +112,15 @@ static void CheckVersion(const char *exePath, const char *version)
         Check("version: an application", fixed->dwFileType == VFT_APP);
     }
 
-    wchar_t fileVersion[64], productVersion[64];
+    wchar_t fileVersion[64], productVersion[80], englishDescription[80], japaneseDescription[80];
+    const wchar_t *note = testImage ? L" (test image, not for release)" : L"";
     _snwprintf(fileVersion, 64, L"%u.%u.%u.0", major, minor, patch);
-    _snwprintf(productVersion, 64, L"%u.%u.%u", major, minor, patch);
+    _snwprintf(productVersion, 80, L"%hs", firmwareVersion);
+    _snwprintf(englishDescription, 80, L"Printer firmware update tool%ls", note);
+    _snwprintf(japaneseDescription, 80,
+               L"\u30d7\u30ea\u30f3\u30bf \u30d5\u30a1\u30fc\u30e0\u30a6\u30a7\u30a2 "
+               L"\u30a2\u30c3\u30d7\u30c7\u30fc\u30c8\u30c4\u30fc\u30eb%ls",
+               note);
     struct {
         const char *label;
         const wchar_t *block;
@@ -121,14 +128,12 @@ static void CheckVersion(const char *exePath, const char *version)
         const wchar_t *wanted; // NULL: any non-empty text
     } const rows[] = {
         {"version: English product name", L"040904B0", L"ProductName", L"Update Tool"},
-        {"version: English description", L"040904B0", L"FileDescription", NULL},
+        {"version: English description", L"040904B0", L"FileDescription", englishDescription},
         {"version: English file version", L"040904B0", L"FileVersion", fileVersion},
         {"version: English product version", L"040904B0", L"ProductVersion", productVersion},
         {"version: English file name", L"040904B0", L"OriginalFilename", L"UpdateTool.exe"},
         {"version: Japanese product name", L"041104B0", L"ProductName", L"Update Tool"},
-        {"version: Japanese description", L"041104B0", L"FileDescription",
-         L"\u30d7\u30ea\u30f3\u30bf \u30d5\u30a1\u30fc\u30e0\u30a6\u30a7\u30a2 "
-         L"\u30a2\u30c3\u30d7\u30c7\u30fc\u30c8\u30c4\u30fc\u30eb"},
+        {"version: Japanese description", L"041104B0", L"FileDescription", japaneseDescription},
         {"version: Japanese file version", L"041104B0", L"FileVersion", fileVersion},
         {"version: Japanese product version", L"041104B0", L"ProductVersion", productVersion},
     };
@@ -150,12 +155,13 @@ static void CheckVersion(const char *exePath, const char *version)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: resource_readback UpdateTool.exe MAJOR.MINOR.PATCH\n");
+    if (argc != 5) {
+        fprintf(stderr, "usage: resource_readback UpdateTool.exe MAJOR.MINOR.PATCH "
+                        "FIRMWARE_VERSION test-image|image\n");
         return 2;
     }
     CheckManifest(argv[1]);
-    CheckVersion(argv[1], argv[2]);
+    CheckVersion(argv[1], argv[2], argv[3], strcmp(argv[4], "test-image") == 0);
     printf("%d failure(s)\n", failures);
     return failures ? 1 : 0;
 }

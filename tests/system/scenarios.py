@@ -38,13 +38,16 @@ def check(condition, message):
 
 
 class Context:
-    def __init__(self, build_dir, session, lang):
+    def __init__(self, build_dir, session, lang, exe=None, image=None, target=TARGET):
+        """exe, image, target: another build of the tool, the image it embeds and a printer of
+        its model (scenarios that look at ctx.target), instead of the build dir's."""
         self.build_dir = build_dir
         self.session = session
         self.lang = lang
         self.strings = texts.load_strings(SOURCE_DIR, lang)
-        self.exe = os.path.join(build_dir, "UpdateTool.exe")
-        self.image = printer.embedded_image(build_dir)
+        self.exe = exe or os.path.join(build_dir, "UpdateTool.exe")
+        self.image = image or printer.embedded_image(build_dir)
+        self.target = target
         self.printers = printer.Printers(session)
         self.receivers = []
         self.notes = []
@@ -341,7 +344,7 @@ def transfer_byte_exact(ctx):
     Exit only, Exit ends with 0."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
-    ctx.printers.plug(TARGET, rx.path)
+    ctx.printers.plug(ctx.target, rx.path)
     proc, _ = start_tool(ctx, "ready")
     events = transfer(ctx)
     expect_state(ctx, last(events, "update"), "done")
@@ -655,7 +658,7 @@ def run_scenario(group, scenario, ctx):
     return failed
 
 
-def run_group(build_dir, group, only=None):
+def run_group(build_dir, group, only=None, **context):
     lang, scenarios = GROUPS[group]
     prefix, logs = paths(build_dir)
     log_dir = os.path.join(logs, group)
@@ -674,7 +677,8 @@ def run_group(build_dir, group, only=None):
         session.start()
         for scenario in scenarios:
             if not only or scenario.__name__ == only:
-                failures += run_scenario(group, scenario, Context(build_dir, session, lang))
+                failures += run_scenario(group, scenario,
+                                         Context(build_dir, session, lang, **context))
     return failures
 
 

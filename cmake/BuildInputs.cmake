@@ -1,0 +1,123 @@
+# The inputs a printer maker sets: the firmware image, the printer model's hardware ID and the
+# firmware version. Each is checked when the build is configured, so that a wrong one stops
+# there with what was given and what is wanted, instead of giving a tool that can only fail.
+set(UPDATE_TOOL_FIRMWARE_IMAGE "" CACHE FILEPATH
+    "Firmware image to embed; empty embeds a generated test image that cannot be released")
+set(UPDATE_TOOL_HARDWARE_ID "USB\\VID_7A3D&PID_5E21&MI_01" CACHE STRING
+    "Hardware ID of the printer model the tool looks for: USB\\VID_xxxx&PID_xxxx...")
+set(UPDATE_TOOL_FIRMWARE_VERSION "test" CACHE STRING
+    "Firmware version text shown in the file's properties and in the release zip's name")
+
+# The largest image accepted. The image lives inside the executable, which Windows maps as one
+# contiguous range of the 32-bit process's 2 GB when it starts; 64 MiB stays far inside the free
+# range below the system DLLs on every Windows the tool runs on, and keeps the progress bar's
+# 32-bit arithmetic (100 x bar width x 4 KiB chunks) exact for bars up to 2,600 pixels wide.
+# Printer firmware of this kind is a few megabytes.
+set(UPDATE_TOOL_IMAGE_LIMIT 67108864)
+
+function(reject_input setting value expected)
+    message(FATAL_ERROR "${setting} is \"${value}\": ${expected}")
+endfunction()
+
+# The image every build embeds: the one named, or a deterministic test image. FIRMWARE_IMAGE is
+# the file; UPDATE_TOOL_TEST_IMAGE says it is the test image, which builds and tests may use
+# and a release may not.
+set(UPDATE_TOOL_TEST_IMAGE OFF)
+if(UPDATE_TOOL_FIRMWARE_IMAGE STREQUAL "")
+    set(FIRMWARE_IMAGE "${CMAKE_BINARY_DIR}/test-firmware.bin")
+    set(UPDATE_TOOL_TEST_IMAGE ON)
+    add_custom_command(
+        OUTPUT "${FIRMWARE_IMAGE}"
+        COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/scripts/make_test_image.py"
+            "${FIRMWARE_IMAGE}"
+        DEPENDS "${CMAKE_SOURCE_DIR}/scripts/make_test_image.py"
+        COMMENT "Generating the test firmware image")
+else()
+    get_filename_component(FIRMWARE_IMAGE "${UPDATE_TOOL_FIRMWARE_IMAGE}" ABSOLUTE)
+    if(NOT EXISTS "${FIRMWARE_IMAGE}")
+        reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
+            "no such file; expected the firmware image to embed")
+    endif()
+    execute_process(
+        COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/scripts/make_test_image.py"
+            --classify "${FIRMWARE_IMAGE}"
+        OUTPUT_VARIABLE image_kind OUTPUT_STRIP_TRAILING_WHITESPACE
+        RESULT_VARIABLE classify_result)
+    if(NOT classify_result EQUAL 0)
+        reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
+            "cannot be read; expected a readable firmware image file")
+    elseif(image_kind STREQUAL "not-regular")
+        reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
+            "not a regular file; expected the firmware image file itself")
+    endif()
+    file(SIZE "${FIRMWARE_IMAGE}" image_size)
+    if(image_size EQUAL 0)
+        reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
+            "the file is empty; expected the firmware image (1 to ${UPDATE_TOOL_IMAGE_LIMIT} bytes)")
+    elseif(image_size GREATER UPDATE_TOOL_IMAGE_LIMIT)
+        reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
+            "the file is ${image_size} bytes; expected at most ${UPDATE_TOOL_IMAGE_LIMIT} bytes (64 MiB)")
+    endif()
+    if(image_kind STREQUAL "test-image")
+        set(UPDATE_TOOL_TEST_IMAGE ON)
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${FIRMWARE_IMAGE}")
+endif()
+if(UPDATE_TOOL_TEST_IMAGE)
+    message(STATUS "Embedding the generated test image (1633101 bytes): for development and "
+                   "tests only, not for release; set UPDATE_TOOL_FIRMWARE_IMAGE to the real image")
+    set(UPDATE_TOOL_IMAGE_NOTE " (test image, not for release)")
+else()
+    message(STATUS "Embedding firmware image ${FIRMWARE_IMAGE} (${image_size} bytes)")
+    set(UPDATE_TOOL_IMAGE_NOTE "")
+endif()
+add_custom_target(firmware_image DEPENDS "${FIRMWARE_IMAGE}")
+
+# The hardware ID. Windows forms hardware IDs of characters above the space and below DEL,
+# commas excepted; the tool compares them without regard to case, and on the still-image path
+# reads the vendor and product IDs as the hexadecimal digits at characters 8 to 11 and 17 to 20.
+set(hw_id "${UPDATE_TOOL_HARDWARE_ID}")
+string(LENGTH "${hw_id}" id_length)
+set(hex "[0-9A-F][0-9A-F][0-9A-F][0-9A-F]")
+string(TOUPPER "${hw_id}" id_upper)
+if(id_length GREATER 127)
+    reject_input(UPDATE_TOOL_HARDWARE_ID "${hw_id}"
+        "${id_length} characters; expected at most 127")
+elseif(NOT hw_id MATCHES "^[!-~]*$" OR hw_id MATCHES ",")
+    reject_input(UPDATE_TOOL_HARDWARE_ID "${hw_id}"
+        "expected ASCII letters, digits and signs only, without spaces or commas")
+elseif(NOT id_upper MATCHES "^USB\\\\VID_${hex}&PID_${hex}")
+    reject_input(UPDATE_TOOL_HARDWARE_ID "${hw_id}"
+        "expected the form USB\\VID_xxxx&PID_xxxx with four hexadecimal digits for each xxxx, "
+        "optionally followed by more (for example USB\\VID_7A3D&PID_5E21&MI_01)")
+endif()
+message(STATUS "The tool looks for printers with hardware ID ${hw_id}")
+# Written as a C string literal: a backslash, quote or question mark in the ID is escaped.
+string(REPLACE "\\" "\\\\" id_literal "${hw_id}")
+string(REPLACE "\"" "\\\"" id_literal "${id_literal}")
+string(REPLACE "?" "\\?" id_literal "${id_literal}")
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/generated/hardware_id.h" CONTENT [=[
+// Generated from UPDATE_TOOL_HARDWARE_ID: the printer model the tool looks for.
+#define UPDATE_TOOL_HARDWARE_ID "@id_literal@"
+]=] @ONLY)
+include_directories("${CMAKE_BINARY_DIR}/generated")
+
+# The firmware version: free text a user reads in the file's properties, and part of the
+# release zip's file name, so it holds no character a Windows file name cannot.
+set(fw_version "${UPDATE_TOOL_FIRMWARE_VERSION}")
+string(LENGTH "${fw_version}" version_length)
+if(version_length EQUAL 0 OR version_length GREATER 64)
+    reject_input(UPDATE_TOOL_FIRMWARE_VERSION "${fw_version}"
+        "${version_length} characters; expected 1 to 64")
+elseif(NOT fw_version MATCHES "^[ -~]*$")
+    reject_input(UPDATE_TOOL_FIRMWARE_VERSION "${fw_version}"
+        "expected printable ASCII characters only")
+elseif(fw_version MATCHES "[\\\\/:*?\"<>|;#%]")
+    reject_input(UPDATE_TOOL_FIRMWARE_VERSION "${fw_version}"
+        "expected none of \\ / : * ? \" < > | ; # % (the text is part of the release zip's name)")
+elseif(fw_version MATCHES "^ | $|\\.$")
+    reject_input(UPDATE_TOOL_FIRMWARE_VERSION "${fw_version}"
+        "expected no space at either end and no dot at the end (the text is part of the "
+        "release zip's name)")
+endif()
+message(STATUS "Firmware version: ${fw_version}")
