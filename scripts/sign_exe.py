@@ -24,16 +24,22 @@ def main(argv):
         sys.stderr.write("%s is not set: the password of %s is read from it (set it to an empty "
                          "text for a certificate without one)\n" % (PASSWORD_VARIABLE, pkcs12))
         return 1
-    command = [tool, "sign", "-pkcs12", pkcs12, "-readpass", "-", "-h", "sha256",
-               "-n", "Update Tool"]
+    # A pipe named as a file: every osslsigncode reads -readpass from a path, only newer ones
+    # from standard input. The password fits the pipe's buffer, so writing it cannot block.
+    reader, writer = os.pipe()
+    os.write(writer, password.encode("utf-8"))
+    os.close(writer)
+    command = [tool, "sign", "-pkcs12", pkcs12, "-readpass", "/dev/fd/%d" % reader,
+               "-h", "sha256", "-n", "Update Tool"]
     if timestamp_url:
         command += ["-ts", timestamp_url]
     partial = output + ".part"
     if os.path.exists(partial):
         os.remove(partial)
     command += ["-in", source, "-out", partial]
-    result = subprocess.run(command, input=password.encode("utf-8"), stdout=subprocess.PIPE,
-                            stderr=subprocess.STDOUT)
+    result = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, pass_fds=(reader,))
+    os.close(reader)
     if result.returncode != 0:
         sys.stderr.write(result.stdout.decode("utf-8", "replace"))
         sys.stderr.write("Signing %s with %s failed (is %s the certificate's password?)\n" %
