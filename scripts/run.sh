@@ -8,8 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake --preset windows
-cmake --build --preset windows -j "$jobs" --target UpdateTool ud_driver
+export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
+cmake --workflow --preset run
 
 exec python3 tests/system/run_tool.py --build-dir build/windows "$@"

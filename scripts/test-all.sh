@@ -6,14 +6,10 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-jobs=$(nproc 2>/dev/null || echo 2)
+export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
 
 echo "== Host build and unit tests"
-cmake --preset host
-cmake --build --preset host -j "$jobs"
-ctest --preset host -j "$jobs"
+CTEST_PARALLEL_LEVEL=$CMAKE_BUILD_PARALLEL_LEVEL cmake --workflow --preset host
 
 echo "== Windows build and its tests (Wine)"
-cmake --preset windows
-cmake --build --preset windows -j "$jobs"
-ctest --preset windows
+cmake --workflow --preset windows
