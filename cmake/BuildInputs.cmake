@@ -15,7 +15,11 @@ set(UPDATE_TOOL_FIRMWARE_VERSION "test" CACHE STRING
 # Printer firmware of this kind is a few megabytes.
 set(UPDATE_TOOL_IMAGE_LIMIT 67108864)
 
+# The text of what is expected may come in two pieces, to keep the lines short.
 function(reject_input setting value expected)
+    if(ARGC GREATER 3)
+        string(APPEND expected "${ARGV3}")
+    endif()
     message(FATAL_ERROR "${setting} is \"${value}\": ${expected}")
 endfunction()
 
@@ -53,10 +57,12 @@ else()
     file(SIZE "${FIRMWARE_IMAGE}" image_size)
     if(image_size EQUAL 0)
         reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
-            "the file is empty; expected the firmware image (1 to ${UPDATE_TOOL_IMAGE_LIMIT} bytes)")
+            "the file is empty; expected the firmware image "
+            "(1 to ${UPDATE_TOOL_IMAGE_LIMIT} bytes)")
     elseif(image_size GREATER UPDATE_TOOL_IMAGE_LIMIT)
         reject_input(UPDATE_TOOL_FIRMWARE_IMAGE "${FIRMWARE_IMAGE}"
-            "the file is ${image_size} bytes; expected at most ${UPDATE_TOOL_IMAGE_LIMIT} bytes (64 MiB)")
+            "the file is ${image_size} bytes; expected at most "
+            "${UPDATE_TOOL_IMAGE_LIMIT} bytes (64 MiB)")
     endif()
     if(image_kind STREQUAL "test-image")
         set(UPDATE_TOOL_TEST_IMAGE ON)

@@ -32,7 +32,7 @@ set(RELEASE_READMES
 # Signing: the certificate is a setting, its password only ever an environment variable of the
 # build (read by the signing step, never by the configure, so the cache never holds it).
 set(UPDATE_TOOL_SIGN_PKCS12 "" CACHE FILEPATH
-    "PKCS#12 certificate to sign the release with; its password in the environment variable UPDATE_TOOL_SIGN_PASSWORD")
+    "PKCS#12 certificate to sign the release with (password: UPDATE_TOOL_SIGN_PASSWORD in the environment)")
 set(UPDATE_TOOL_SIGN_TIMESTAMP_URL "" CACHE STRING
     "RFC 3161 timestamp server for the release signature (optional)")
 if(UPDATE_TOOL_SIGN_PKCS12 STREQUAL "")

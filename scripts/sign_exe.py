@@ -24,13 +24,15 @@ def main(argv):
         sys.stderr.write("%s is not set: the password of %s is read from it (set it to an empty "
                          "text for a certificate without one)\n" % (PASSWORD_VARIABLE, pkcs12))
         return 1
+    command = [tool, "sign", "-pkcs12", pkcs12, "-h", "sha256", "-n", "Update Tool"]
     # A pipe named as a file: every osslsigncode reads -readpass from a path, only newer ones
     # from standard input. The password fits the pipe's buffer, so writing it cannot block.
+    # osslsigncode refuses an empty password file: a certificate without one gets no -readpass.
     reader, writer = os.pipe()
     os.write(writer, password.encode("utf-8"))
     os.close(writer)
-    command = [tool, "sign", "-pkcs12", pkcs12, "-readpass", "/dev/fd/%d" % reader,
-               "-h", "sha256", "-n", "Update Tool"]
+    if password:
+        command += ["-readpass", "/dev/fd/%d" % reader]
     if timestamp_url:
         command += ["-ts", timestamp_url]
     partial = output + ".part"
@@ -42,7 +44,8 @@ def main(argv):
     os.close(reader)
     if result.returncode != 0:
         sys.stderr.write(result.stdout.decode("utf-8", "replace"))
-        sys.stderr.write("Signing %s with %s failed (is %s the certificate's password?)\n" %
+        sys.stderr.write("Signing %s with %s failed: see osslsigncode's words above (a wrong "
+                         "%s, or a timestamp server out of reach?)\n" %
                          (source, pkcs12, PASSWORD_VARIABLE))
         if os.path.exists(partial):
             os.remove(partial)

@@ -65,15 +65,17 @@ def main(argv):
             (ID, "USB\\VID_7A3D&PID_5E21 X", "without spaces"),
             (ID, "USB\\VID_7A3D&PID_5E21&\u00e9", "ASCII"),
             (ID, "USB\\VID_7A3D&PID_5E21&" + "M" * 106, "at most 127"),
-            (VERSION, "", "1 to 64"), (VERSION, "2.1/b", "none of"), (VERSION, "2.1 100%", "none of"),
-            (VERSION, "2.1\tb", "printable ASCII"), (VERSION, "2.1.", "no dot at the end"),
+            (VERSION, "", "1 to 64"), (VERSION, "2.1/b", "none of"),
+            (VERSION, "2.1 100%", "none of"), (VERSION, "2.1\tb", "printable ASCII"),
+            (VERSION, "2.1.", "no dot at the end"),
             (PKCS12, path("absent.p12"), "no such file")]:
         rc, release_rc, out = release({setting: value})
         flat = " ".join(out.split())  # CMake wraps long messages at spaces
         if words is None:
             ok = rc == 0 and IMAGE in out.split("No release: ")[-1]
         else:
-            ok = rc and " ".join(('%s is "%s"' % (setting, value)).split()) in flat and words in flat
+            said = " ".join(('%s is "%s"' % (setting, value)).split())
+            ok = rc and said in flat and words in flat
         check(ok and release_rc and not glob.glob(build + "/*.zip"),
               "%s=%r refused, no zip" % (setting, value), out)
 
