@@ -9,10 +9,11 @@ set(UPDATE_TOOL_FIRMWARE_VERSION "test" CACHE STRING
     "Firmware version text shown in the file's properties and in the release zip's name")
 
 # The largest image accepted. The image lives inside the executable, which Windows maps as one
-# contiguous range of the 32-bit process's 2 GB when it starts; 64 MiB stays far inside the free
-# range below the system DLLs on every Windows the tool runs on, and keeps the progress bar's
-# 32-bit arithmetic (100 x bar width x 4 KiB chunks) exact for bars up to 2,600 pixels wide.
-# Printer firmware of this kind is a few megabytes.
+# contiguous range of the 32-bit process's 2 GB when it starts, at 0x400000 where it can: 64 MiB
+# ends it well below 0x10000000, where DLLs without a base of their own are placed, on every
+# Windows the tool runs on. It also keeps the progress bar's 32-bit arithmetic (100 x bar width
+# x 4 KiB chunks) exact for bars up to 2,600 pixels wide. Printer firmware of this kind is a
+# few megabytes.
 set(UPDATE_TOOL_IMAGE_LIMIT 67108864)
 
 # The text of what is expected may come in two pieces, to keep the lines short.
