@@ -101,8 +101,10 @@ def main(argv):
     rc, out = run(["osslsigncode", "verify", "-CAfile", path("cert.pem"), "-in", signed])
     check(rc == 0, "osslsigncode verify", out)
     run(["osslsigncode", "remove-signature", "-in", signed, "-out", path("stripped.exe")])
-    check(open(path("stripped.exe"), "rb").read() == open(unsigned, "rb").read(),
+    tool = open(unsigned, "rb").read()
+    check(open(path("stripped.exe"), "rb").read() == tool,
           "the signed executable less its signature is the unsigned one")
+    check(MODEL_VERSION.encode("utf-16-le") in tool, "the version text is in the version resource")
     # Declared where the usual printer is, so that every scenario's clean-up removes it.
     model = printer.Device(*printer.TARGET.instance.split("\\")[1:],
                            ["USB\\VID_1A2B&PID_3C4D&REV_0200", MODEL_ID])
