@@ -5,7 +5,8 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev osslsigncode openssl
+pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-format
+      osslsigncode openssl
       g++-mingw-w64-i686 binutils-mingw-w64-i686
       wine wine32:i386 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps locales)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done

@@ -40,9 +40,8 @@ std::deque<Object> objects;
 SimGdiCounters counters;
 std::vector<std::string> misuseLog;
 std::vector<SimDrawCall> drawCalls;
-int screenWidth = 1280;
-int screenHeight = 1024;
-bool failCreateIC = false;
+const int screenWidth = 1280;
+const int screenHeight = 1024;
 bool failTextExtent = false;
 bool failCompatibleBitmap = false;
 int charWidth = 8;
@@ -188,24 +187,10 @@ void SimGdiReset()
     counters = SimGdiCounters();
     misuseLog.clear();
     drawCalls.clear();
-    screenWidth = 1280;
-    screenHeight = 1024;
-    failCreateIC = false;
     failTextExtent = false;
     failCompatibleBitmap = false;
     charWidth = 8;
     charHeight = 16;
-}
-
-void SimSetScreenSize(int width, int height)
-{
-    screenWidth = width;
-    screenHeight = height;
-}
-
-void SimFailCreateIC(bool fail)
-{
-    failCreateIC = fail;
 }
 
 void SimFailTextExtent(bool fail)
@@ -255,7 +240,7 @@ HDC WINAPI CreateICA(LPCSTR driver, LPCSTR device, LPCSTR port, const void *devm
     (void)device;
     (void)port;
     (void)devmode;
-    if (failCreateIC || driver == NULL || strcmp(driver, "DISPLAY") != 0)
+    if (driver == NULL || strcmp(driver, "DISPLAY") != 0)
         return NULL;
     counters.infoDcsCreated++;
     return NewDc(DC_INFO);

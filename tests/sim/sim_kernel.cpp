@@ -18,7 +18,6 @@ std::set<void *> localBlocks;
 std::set<void *> heapBlocks;
 SimMemoryStats memory = {};
 int failLocalAt = 0;
-int failHeapAt = 0;
 bool failAllHeap = false;
 
 DWORD versionMajor = 5;
@@ -27,7 +26,6 @@ bool failVersion = false;
 int versionCalls = 0;
 
 bool doubleByteCodePage = false;
-DWORD slept = 0;
 
 // Far enough from 0 that code which assumes a small tick count shows, and a default step large
 // enough that anything waiting on the clock sees its wait over at the next reading.
@@ -66,14 +64,12 @@ void SimKernelReset()
     heapBlocks.clear();
     memory = {};
     failLocalAt = 0;
-    failHeapAt = 0;
     failAllHeap = false;
     versionMajor = 5;
     versionMinor = 1;
     failVersion = false;
     versionCalls = 0;
     doubleByteCodePage = false;
-    slept = 0;
     tickNow = tickStart;
     tickStep = tickStepDefault;
     SimResetDevices();
@@ -91,11 +87,6 @@ SimMemoryStats SimMemory()
 void SimFailLocalAllocAt(int nth)
 {
     failLocalAt = nth > 0 ? memory.localAllocCalls + nth : 0;
-}
-
-void SimFailHeapAllocAt(int nth)
-{
-    failHeapAt = nth > 0 ? memory.heapAllocCalls + nth : 0;
 }
 
 void SimFailAllHeapAllocs(bool fail)
@@ -130,11 +121,6 @@ void SimSetTickCount(DWORD now)
 void SimSetTickStep(DWORD milliseconds)
 {
     tickStep = milliseconds;
-}
-
-DWORD SimSleptMilliseconds()
-{
-    return slept;
 }
 
 DWORD WINAPI GetLastError(void)
@@ -187,7 +173,7 @@ HANDLE WINAPI GetProcessHeap(void)
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
 {
     memory.heapAllocCalls++;
-    if (heap != &processHeap || failAllHeap || memory.heapAllocCalls == failHeapAt)
+    if (heap != &processHeap || failAllHeap)
         return NULL;
     void *block = TakeBlock(bytes, (flags & HEAP_ZERO_MEMORY) != 0);
     if (!block)
@@ -213,12 +199,6 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block)
 int WINAPI lstrlenA(LPCSTR text)
 {
     return text ? static_cast<int>(strlen(text)) : 0;
-}
-
-int WINAPI lstrcmpA(LPCSTR first, LPCSTR second)
-{
-    int order = strcmp(first ? first : "", second ? second : "");
-    return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max)
@@ -285,19 +265,6 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
     info->dwPlatformId = (versionMajor == 4 && versionMinor != 0) ? 1 : 2;
     info->szCSDVersion[0] = '\0';
     return TRUE;
-}
-
-LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand)
-{
-    LONG old = *target;
-    if (old == comparand)
-        *target = exchange;
-    return old;
-}
-
-void WINAPI Sleep(DWORD milliseconds)
-{
-    slept += milliseconds;
 }
 
 DWORD WINAPI GetTickCount(void)

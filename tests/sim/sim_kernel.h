@@ -31,9 +31,8 @@ struct SimMemoryStats {
 };
 SimMemoryStats SimMemory();
 
-// The nth LocalAlloc (or HeapAlloc) call from now fails (1: the next one); 0: none fails.
+// The nth LocalAlloc call from now fails (1: the next one); 0: none fails.
 void SimFailLocalAllocAt(int nth);
-void SimFailHeapAllocAt(int nth);
 // Every HeapAlloc call fails while set.
 void SimFailAllHeapAllocs(bool fail);
 
@@ -48,8 +47,6 @@ int SimGetVersionCalls();
 
 // With on, IsDBCSLeadByte follows code page 932 (lead bytes 0x81-0x9F and 0xE0-0xFC).
 void SimUseDoubleByteCodePage(bool on);
-
-DWORD SimSleptMilliseconds();
 
 // The clock behind GetTickCount: each call answers the current count, then moves it on by the
 // step (20 ms after a reset; 0 freezes it). It wraps at 2^32 as the platform's does.
@@ -159,9 +156,6 @@ SimPnpDevice &SimAddPrinter(const std::string &path, const std::vector<std::stri
 // The order in which enumerating the set's interfaces without a device record lists the
 // devices' interfaces, by device position. Unset: the device order.
 void SimSetInterfaceOrder(const std::vector<int> &devicePositions);
-
-// The class GUID SetupDiGetClassDevsA answers for; other classes have no devices.
-void SimSetInterfaceClass(const GUID &interfaceClass);
 
 void SimFailClassDevs(bool fail);
 void SimFailInterfaceEnum(bool fail);

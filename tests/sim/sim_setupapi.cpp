@@ -19,7 +19,8 @@ const GUID usbPrintClass = {
 std::deque<SimPnpDevice> pnpDevices;
 std::vector<int> interfaceOrder;
 bool interfaceOrderSet = false;
-GUID knownClass = usbPrintClass;
+// The class SetupDiGetClassDevsA answers for; other classes have no devices.
+const GUID knownClass = usbPrintClass;
 bool failClassDevs = false;
 bool failInterfaceEnum = false;
 bool failInterfaceDetail = false;
@@ -91,7 +92,6 @@ void SimResetSetup()
     pnpDevices.clear();
     interfaceOrder.clear();
     interfaceOrderSet = false;
-    knownClass = usbPrintClass;
     failClassDevs = false;
     failInterfaceEnum = false;
     failInterfaceDetail = false;
@@ -137,10 +137,6 @@ void SimSetInterfaceOrder(const std::vector<int> &devicePositions)
     interfaceOrderSet = true;
 }
 
-void SimSetInterfaceClass(const GUID &interfaceClass)
-{
-    knownClass = interfaceClass;
-}
 void SimFailClassDevs(bool fail)
 {
     failClassDevs = fail;

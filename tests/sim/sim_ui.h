@@ -1,12 +1,10 @@
 // The control side of the simulated user32, gdi32 and resources: tests build and script the
-// desktop here, drive dialogs as a user would, and read back windows, messages, drawing and the
-// drawing objects still held.
+// desktop here, and read back windows, messages, drawing and the drawing objects still held.
 #ifndef UPDATE_TOOL_SIM_UI_H
 #define UPDATE_TOOL_SIM_UI_H
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,23 +55,7 @@ int SimDialogsCreated(int templateId);
 int SimLiveTopLevelWindows();
 HWND SimFocus();
 
-// ---- Driving dialogs
-
-// The user of a modal dialog: DialogBoxParamA calls it with the dialog whenever the dialog's
-// message loop has nothing left to do. It acts (SimClickButton, PostMessageA, SendMessageA...)
-// and returns non-zero, or returns 0 to walk away: the loop then gives up, DialogBoxParamA
-// returns -1 and the dialog counts as abandoned. A loop that idles 1000 times also gives up.
-typedef std::function<int(HWND dialog)> SimModalUser;
-void SimSetModalUser(SimModalUser user);
-
-// Posts the BN_CLICKED command a real click on control id sends to the dialog. Returns 0 and
-// posts nothing when the control is missing, hidden or disabled, or the dialog is disabled:
-// no user could have clicked it.
-int SimClickButton(HWND dialog, int id);
-
-// Posts a key press (WM_KEYDOWN) or a typed character (WM_CHAR) to window.
-void SimPressKey(HWND window, int virtualKey);
-void SimTypeChar(HWND window, char c);
+// ---- Messages
 
 // Messages posted and not yet taken.
 int SimQueueLength();
@@ -82,7 +64,6 @@ int SimQueueLength();
 
 struct SimUiCounters {
     int dialogsCreated;
-    int dialogsAbandoned; // modal loops that gave up waiting for their user
     int windowsDestroyed;
     int paintMessages; // WM_PAINT delivered to a dialog procedure
     int updateWindowCalls;
@@ -95,9 +76,6 @@ struct SimUiCounters {
     int translated;
 };
 SimUiCounters SimUi();
-
-// Every message a dialog procedure received, in order (WM_PAINT included).
-const std::vector<MSG> &SimDelivered();
 
 struct SimInvalidation {
     HWND window;
@@ -114,9 +92,7 @@ const std::vector<SimEnableCall> &SimEnableCalls();
 
 // ---- Screen and system
 
-void SimSetScreenSize(int width, int height);
-void SimFailCreateIC(bool fail);     // CreateICA("DISPLAY") fails
-void SimFailCreateDialog(bool fail); // CreateDialogParamA and DialogBoxParamA fail
+void SimFailCreateDialog(bool fail); // CreateDialogParamA fails
 void SimFailGetDC(bool fail);
 void SimFailTextExtent(bool fail); // GetTextExtentPoint32A fails
 // GetTextExtentPoint32A measures every character charWidth wide and the text height high.

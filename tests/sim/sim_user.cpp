@@ -1,10 +1,9 @@
 // The simulated user32: windows and dialogs from the tool's templates, the thread's message
-// queue, modal loops driven by a scripted user, painting, cursors and system colours.
+// queue, painting, cursors and system colours.
 #include "sim_ui_internal.h"
 
 #include "resources/resource.h"
 
-#include <cctype>
 #include <deque>
 
 const char *const simDialogClass = "#32770";
@@ -13,7 +12,6 @@ namespace
 {
 
 const uintptr_t windowBase = 0x10000;
-const int idleLimit = 1000;
 
 struct Window {
     bool live = false;
@@ -33,8 +31,6 @@ struct Window {
     unsigned long zPlace = 0;
     int textSets = 0;
     DLGPROC proc = NULL;
-    bool ended = false;
-    INT_PTR result = 0;
     bool invalid = false;
     bool eraseRequested = false;
     RECT update = {0, 0, 0, 0};
@@ -76,9 +72,7 @@ const DialogTemplate templates[] = {
 std::deque<Window> windows;
 std::deque<MSG> queue;
 HWND focus = NULL;
-SimModalUser modalUser;
 SimUiCounters counters;
-std::vector<MSG> delivered;
 std::vector<SimInvalidation> invalidations;
 std::vector<SimEnableCall> enableCalls;
 bool failCreateDialog = false;
@@ -201,8 +195,6 @@ LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     Window *w = Find(window);
     if (w == NULL || w->proc == NULL)
         return 0;
-    MSG record = {window, message, wParam, lParam, 0, {0, 0}};
-    delivered.push_back(record);
     if (message == WM_PAINT)
         counters.paintMessages++;
     INT_PTR handled = w->proc(window, message, wParam, lParam);
@@ -292,9 +284,7 @@ void SimUiReset()
     windows.clear();
     queue.clear();
     focus = NULL;
-    modalUser = nullptr;
     counters = SimUiCounters();
-    delivered.clear();
     invalidations.clear();
     enableCalls.clear();
     failCreateDialog = false;
@@ -372,31 +362,6 @@ HWND SimFocus()
     return focus;
 }
 
-void SimSetModalUser(SimModalUser user)
-{
-    modalUser = user;
-}
-
-int SimClickButton(HWND dialog, int id)
-{
-    Window *d = Find(dialog);
-    HWND control = GetDlgItem(dialog, id);
-    Window *c = Find(control);
-    if (d == NULL || c == NULL || !d->enabled || !c->visible || !c->enabled)
-        return 0;
-    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
-}
-
-void SimPressKey(HWND window, int virtualKey)
-{
-    PostMessageA(window, WM_KEYDOWN, virtualKey, 0);
-}
-
-void SimTypeChar(HWND window, char c)
-{
-    PostMessageA(window, WM_CHAR, (unsigned char)c, 0);
-}
-
 int SimQueueLength()
 {
     return (int)queue.size();
@@ -405,11 +370,6 @@ int SimQueueLength()
 SimUiCounters SimUi()
 {
     return counters;
-}
-
-const std::vector<MSG> &SimDelivered()
-{
-    return delivered;
 }
 
 const std::vector<SimInvalidation> &SimInvalidations()
@@ -472,56 +432,6 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND own
     return CreateDialogFrom(templateName, owner, proc, param);
 }
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
-                               LPARAM param)
-{
-    (void)instance;
-    HWND dialog = CreateDialogFrom(templateName, owner, proc, param);
-    if (dialog == NULL)
-        return -1;
-    if (owner != NULL)
-        EnableWindow(owner, FALSE);
-    int idle = 0;
-    INT_PTR result = -1;
-    for (;;) {
-        Window *w = Find(dialog);
-        if (w == NULL)
-            break;
-        if (w->ended) {
-            result = w->result;
-            break;
-        }
-        MSG message;
-        if (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-            if (!IsDialogMessageA(dialog, &message)) {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
-            continue;
-        }
-        if (!modalUser || idle >= idleLimit || !modalUser(dialog)) {
-            counters.dialogsAbandoned++;
-            break;
-        }
-        idle++;
-    }
-    if (owner != NULL)
-        EnableWindow(owner, TRUE);
-    if (Find(dialog) != NULL)
-        DestroyWindow(dialog);
-    return result;
-}
-
-BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
-{
-    Window *w = Find(dialog);
-    if (w == NULL)
-        return FALSE;
-    w->ended = true;
-    w->result = result;
-    return TRUE;
-}
-
 BOOL WINAPI DestroyWindow(HWND window)
 {
     Window *w = Find(window);
@@ -546,19 +456,6 @@ BOOL WINAPI DestroyWindow(HWND window)
 BOOL WINAPI IsWindow(HWND window)
 {
     return Find(window) != NULL;
-}
-
-BOOL WINAPI IsWindowVisible(HWND window)
-{
-    Window *w = Find(window);
-    while (w != NULL) {
-        if (!w->visible)
-            return FALSE;
-        if (w->parent == NULL)
-            return TRUE;
-        w = Find(w->parent);
-    }
-    return FALSE;
 }
 
 BOOL WINAPI ShowWindow(HWND window, int command)
@@ -634,20 +531,6 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
     }
     return 0;
-}
-
-int WINAPI GetWindowTextA(HWND window, LPSTR text, int max)
-{
-    Window *w = Find(window);
-    if (max <= 0)
-        return 0;
-    text[0] = '\0';
-    if (w == NULL)
-        return 0;
-    int length = (int)w->text.size() < max - 1 ? (int)w->text.size() : max - 1;
-    memcpy(text, w->text.data(), (size_t)length);
-    text[length] = '\0';
-    return length;
 }
 
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
@@ -882,37 +765,7 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message)
         return FALSE;
     if (message->hwnd != dialog && !IsDescendant(dialog, message->hwnd))
         return FALSE;
-    if (message->message == WM_KEYDOWN) {
-        int id = 0;
-        if (message->wParam == VK_ESCAPE) {
-            id = IDCANCEL;
-        } else if (message->wParam == VK_RETURN) {
-            // A focused push button is the default one while it has the focus.
-            Window *f = Find(focus);
-            id = (f != NULL && f->parent == dialog && f->className == "Button") ? f->id : IDOK;
-        }
-        if (id != 0)
-            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                         (LPARAM)GetDlgItem(dialog, id));
-        return TRUE;
-    }
-    if (message->message == WM_CHAR) {
-        // A mnemonic: the '&'-marked letter of a visible, enabled button.
-        int typed = tolower((int)message->wParam);
-        for (size_t i = 0; i < windows.size(); i++) {
-            const Window &c = windows[i];
-            if (!c.live || c.parent != dialog || c.className != "Button" || !c.visible ||
-                !c.enabled)
-                continue;
-            size_t amp = c.text.find('&');
-            if (amp == std::string::npos || amp + 1 >= c.text.size() ||
-                tolower((unsigned char)c.text[amp + 1]) != typed)
-                continue;
-            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(c.id, BN_CLICKED), (LPARAM)HandleOf(i));
-            break;
-        }
-        return TRUE;
-    }
+    // No keyboard: tests post the commands a key would give.
     DispatchMessageA(message);
     return TRUE;
 }
@@ -942,17 +795,4 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     MSG m = {window, message, wParam, lParam, 0, {0, 0}};
     queue.push_back(m);
     return TRUE;
-}
-
-LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    Window *w = Find(window);
-    if (w == NULL)
-        return 0;
-    if (w->proc == NULL) {
-        if (message == WM_SETTEXT)
-            StoreText(*w, (const char *)lParam);
-        return 0;
-    }
-    return Deliver(window, message, wParam, lParam);
 }

@@ -12,6 +12,7 @@ import contextlib
 import subprocess
 import hashlib
 import os
+import re
 import sys
 import time
 import traceback
@@ -186,6 +187,15 @@ def expect_progress_seen(ctx, events):
 # -- Wine relay traces of the tool's own calls ----------------------------------------------
 
 RELAY_ENV = {"WINEDEBUG": "+relay"}
+# Every text the program gives a window, in order. The frame's last percentage lives for
+# microseconds before the dialog closes, too short for the driver to poll.
+TEXT_TRACE_ENV = {"WINEDEBUG": "trace+win"}
+
+
+def traced_percents(log_path):
+    """The percentages among the window texts of a program started with TEXT_TRACE_ENV."""
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        return [int(p) for p in re.findall(r'set_window_text L"(\d+)%', f.read())]
 
 
 def set_relay(ctx, functions):
@@ -361,7 +371,8 @@ def progress_seen(ctx):
     ctx.printers.remove_all()
     rx = ctx.receiver("target", rate=500_000)
     ctx.printers.plug(TARGET, rx.path)
-    proc, _ = start_tool(ctx, "ready")
+    proc = ctx.session.start_tool(ctx.exe, "tool-texts", extra_env=TEXT_TRACE_ENV)
+    wait_dialog(ctx, "ready")
     events = transfer(ctx)
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
@@ -372,6 +383,11 @@ def progress_seen(ctx):
              (last(events, "progress")["ms"], last(events, "progress-gone")["ms"],
               last(events, "summary")["ms"], percents or "none"))
     exit_tool(ctx, proc)
+    written = traced_percents(proc.log_path)
+    check(written and written == sorted(written) and written[-1] == 100 and
+          set(percents) <= set(written),
+          "percentages the tool wrote %s, the driver read %s: expected a climb to 100 that "
+          "includes every one read" % (written, percents))
 
 
 def header_refused(ctx):

@@ -63,10 +63,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC pro
     ended = false;
 
     proc(dialogWindow, WM_INITDIALOG, 0, 0);
-    if (choice == PRESS_ESC_THEN_EXIT) {
+    if (choice == PRESS_ESC_THEN_EXIT || choice == PRESS_ESC_THEN_ACTION) {
+        // What the dialog manager sends for Esc, and for Alt+F4 or the close box.
         SendCommand(proc, IDCANCEL);
+        proc(dialogWindow, WM_CLOSE, 0, 0);
+        current->endedByEsc = ended;
         if (!ended)
-            SendCommand(proc, IDC_EXIT);
+            SendCommand(proc, choice == PRESS_ESC_THEN_ACTION ? IDC_ACTION : IDC_EXIT);
     } else {
         SendCommand(proc, choice == CLICK_ACTION ? IDC_ACTION : IDC_EXIT);
     }

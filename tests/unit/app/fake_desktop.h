@@ -13,7 +13,8 @@
 enum UserChoice {
     CLICK_ACTION, // Transfer or Retry
     CLICK_EXIT,
-    PRESS_ESC_THEN_EXIT,
+    PRESS_ESC_THEN_EXIT, // Esc and the window's close box first: neither may end the dialog
+    PRESS_ESC_THEN_ACTION,
     DIALOG_FAILS, // the dialog could not be created: no window at all
 };
 
@@ -26,6 +27,7 @@ struct Showing {
     std::string caption;
     POINT position; // where CenterWindow moved it
     int endDialogCalls;
+    bool endedByEsc;
 };
 
 struct FakeDesktop {

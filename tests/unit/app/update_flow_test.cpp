@@ -2,9 +2,9 @@
 // window centring, on a scripted desktop.
 #include "fake_desktop.h"
 
-#include "common/ui_shared.h"
 #include "app/update_dialog.h"
 #include "app/update_loop.h"
+#include "common/ui_shared.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,14 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          2,
          1},
         {"failed, exit", {1}, {0}, {CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED}, 1, 1},
-        {"esc is ignored in every state", {0, 1}, {0}, {PRESS_ESC_THEN_EXIT}, {UI_NOT_FOUND}, 1, 0},
+        {"esc is ignored in every state",
+         {0, 1, 1},
+         {0, 1},
+         {PRESS_ESC_THEN_ACTION, PRESS_ESC_THEN_ACTION, PRESS_ESC_THEN_ACTION,
+          PRESS_ESC_THEN_ACTION, PRESS_ESC_THEN_EXIT},
+         {UI_NOT_FOUND, UI_READY, UI_FAILED, UI_READY, UI_DONE},
+         3,
+         2},
     };
     for (const LoopCase &c : cases) {
         SCOPED_TRACE(c.label);
@@ -85,8 +92,10 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         EXPECT_EQ(Desktop().lookups, c.expectedLookups);
         EXPECT_EQ(Desktop().transfers, c.expectedTransfers);
         EXPECT_EQ(Desktop().closeHandlesCalls, 1);
-        for (const Showing &s : Desktop().showings)
+        for (const Showing &s : Desktop().showings) {
             EXPECT_EQ(s.endDialogCalls, 1) << "state " << s.uiState;
+            EXPECT_FALSE(s.endedByEsc) << "state " << s.uiState;
+        }
     }
 }
 
