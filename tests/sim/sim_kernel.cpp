@@ -221,6 +221,20 @@ int WINAPI lstrcmpA(LPCSTR first, LPCSTR second)
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
+// The code page is ASCII here: each byte widens to one character.
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                               int max)
+{
+    (void)codePage;
+    (void)flags;
+    int count = length < 0 ? (int)strlen(text) + 1 : length;
+    if (count > max)
+        return 0;
+    for (int i = 0; i < count; i++)
+        wide[i] = (unsigned char)text[i];
+    return count;
+}
+
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max)
 {
     if (max <= 0)

@@ -33,6 +33,7 @@ struct Window {
     unsigned long zPlace = 0;
     int textSets = 0;
     DLGPROC proc = NULL;
+    LONG_PTR msgResult = 0;
     bool ended = false;
     INT_PTR result = 0;
     bool invalid = false;
@@ -86,6 +87,7 @@ bool failGetDC = false;
 HCURSOR currentCursor = NULL;
 COLORREF sysColors[31];
 unsigned long zPlaces = 0;
+std::vector<std::string> classes;
 
 HWND HandleOf(size_t index)
 {
@@ -301,6 +303,7 @@ void SimUiReset()
     failGetDC = false;
     currentCursor = NULL;
     zPlaces = 0;
+    classes.clear();
     for (COLORREF &c : sysColors)
         c = RGB(192, 192, 192);
     sysColors[COLOR_WINDOW] = RGB(255, 255, 255);
@@ -365,6 +368,11 @@ int SimLiveTopLevelWindows()
         if (w.live && w.parent == NULL)
             count++;
     return count;
+}
+
+int SimRegisteredClasses()
+{
+    return (int)classes.size();
 }
 
 HWND SimFocus()
@@ -510,6 +518,56 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
     if (Find(dialog) != NULL)
         DestroyWindow(dialog);
     return result;
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)
+{
+    for (const std::string &name : classes)
+        if (name == windowClass->lpszClassName)
+            return 0;
+    classes.push_back(windowClass->lpszClassName);
+    return (ATOM)(0xC000 + classes.size());
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance)
+{
+    (void)instance;
+    for (size_t i = 0; i < classes.size(); i++) {
+        if (classes[i] == className) {
+            classes.erase(classes.begin() + (long)i);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+// A window of a registered class; its procedure is not run here.
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
+{
+    (void)exStyle, (void)menu, (void)instance, (void)param;
+    bool known = false;
+    for (const std::string &name : classes)
+        known = known || name == className;
+    if (!known)
+        return NULL;
+    RECT rect = {x, y, x + width, y + height};
+    HWND window = NewWindow(className, parent, 0, rect, false);
+    Find(window)->text = caption != NULL ? caption : "";
+    Find(window)->visible = (style & WS_VISIBLE) != 0;
+    return window;
+}
+
+// Only a dialog's message result is kept; nothing here reads it back.
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
+{
+    Window *w = Find(window);
+    if (w == NULL || w->proc == NULL || index != DWLP_MSGRESULT)
+        return 0;
+    LONG_PTR previous = w->msgResult;
+    w->msgResult = value;
+    return previous;
 }
 
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)

@@ -12,6 +12,7 @@ import contextlib
 import subprocess
 import hashlib
 import os
+import re
 import sys
 import time
 import traceback
@@ -459,6 +460,90 @@ def close_progress_mid_transfer(ctx):
     exit_tool(ctx, proc)
 
 
+# -- the session waits for the transfer ----------------------------------------------------
+
+GUARD_CALLS = ["ShutdownBlockReasonCreate", "ShutdownBlockReasonDestroy", "SetThreadExecutionState"]
+GUARD_TRACE = re.compile(r"(Call|Ret) +\S+\.(%s)\(([^)]*)\)(?: retval=(\w+))?" % "|".join(GUARD_CALLS))
+
+
+def end_session(ctx):
+    """Asks every program whether the session may end, as a log-off does; wineboot's exit code
+    (0: the session ended and the programs that agreed were ended)."""
+    rc, _ = ctx.session.run(["wineboot", "--end-session"], "end-session", timeout=60)
+    return rc
+
+
+def expect_guard_released(ctx, log_path, transfers):
+    """From a relay trace: each transfer registered its block reason and asked to stay awake,
+    then destroyed that reason on the same window and put the earlier wake state back (a state
+    without the continuous flag held nothing lasting: clearing ours puts it back)."""
+    calls = []
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        for kind, name, args, retval in GUARD_TRACE.findall(f.read()):
+            if kind == "Call":
+                calls.append([name, args, None])
+            elif calls and calls[-1][0] == name:
+                calls[-1][2] = retval
+    names = [c[0] for c in calls]
+    create, destroy, awake = GUARD_CALLS
+    check(names == [create, awake, awake, destroy] * transfers, "guard calls: %s" % calls)
+    for n in range(transfers):
+        create, awake, restore, destroy = calls[4 * n:4 * n + 4]
+        window, reason = create[1].split(",", 1)
+        check(reason.endswith('L"%s"' % ctx.strings["IDS_SESSION_BLOCKED"]) and
+              destroy[1] == window, "block reason %s, destroyed as %s" % (create, destroy))
+        earlier = int(awake[2], 16)
+        check(awake[1] == "80000001" and earlier != 0 and int(restore[1], 16) ==
+              (earlier if earlier & 0x80000000 else 0x80000000),
+              "wake state asked %s, put back %s" % (awake, restore))
+
+
+def session_waits_for_transfer(ctx):
+    """The end of the session is refused during a transfer, with the progress dialog up and
+    after the user closed it, and the transfer still arrives byte-exact; in the ready and done
+    states the session may end and the tool goes."""
+    ctx.printers.remove_all()
+    set_relay(ctx, GUARD_CALLS)
+    try:
+        for close_progress in (False, True):
+            rx = ctx.receiver("target%d" % close_progress, kind="pty", rate=200_000)
+            ctx.printers.plug(TARGET, rx.path)
+            proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
+            wait_dialog(ctx, "ready")
+            drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000),
+                                           *(["--close-progress"] if close_progress else []))
+            deadline = time.monotonic() + TRANSFER_TIMEOUT
+            while rx.count() < 100_000 or close_progress and not gone(drv):
+                check(time.monotonic() < deadline, "the transfer did not get under way")
+                time.sleep(0.02)
+            at = rx.count()
+            rc = end_session(ctx)
+            check(rc != 0 and proc.poll() is None,
+                  "end of session during the transfer: wineboot %s, tool %s" % (rc, proc.poll()))
+            ctx.note("end of session refused at %d bytes%s" %
+                     (at, ", progress dialog closed" if close_progress else ""))
+            check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the transfer did not end")
+            with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+                expect_state(ctx, last(wine.parse_events(f.read()), "update"), "done")
+            expect_received(ctx, rx)
+            if close_progress:
+                exit_tool(ctx, proc)
+            else:
+                check(end_session(ctx) == 0 and wine.wait_exit(proc, DIALOG_TIMEOUT) is not None,
+                      "the session could not end in the done state")
+            expect_guard_released(ctx, proc.log_path, 1)
+    finally:
+        set_relay(ctx, None)
+    proc, _ = start_tool(ctx, "ready", "tool-ready")
+    check(end_session(ctx) == 0 and wine.wait_exit(proc, DIALOG_TIMEOUT) is not None,
+          "the session could not end in the ready state")
+
+
+def gone(drv):
+    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+        return '"progress-gone"' in f.read()
+
+
 # -- measurements ------------------------------------------------------------------------
 
 def measure(ctx):
@@ -541,11 +626,12 @@ def read_ppm(path):
     return int(fields[1]), int(fields[2]), fields[4]
 
 
-def expect_bar(ctx, path, dialog_rect, fraction):
+def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=None):
     """In a screenshot of the progress dialog: the bar's colour fills part of the frame, all of
-    it inside the frame and the dialog, as far as the printer has received (within 3%)."""
+    it inside the frame and the dialog, as far as the printer has received (within 3%); with a
+    text colour, the percentage shows in it over the empty part."""
     width, height, rgb = read_ppm(path)
-    bar = (0, 255, 0)  # the window colour (white) with red and blue inverted
+    bar = (255 - window[0], window[1], 255 - window[2])  # red and blue inverted
     left, top = dialog_rect["left"], dialog_rect["top"]
     right, bottom = left + dialog_rect["width"], top + dialog_rect["height"]
     pixel = lambda x, y: tuple(rgb[3 * (y * width + x):3 * (y * width + x) + 3])  # noqa: E731
@@ -563,8 +649,11 @@ def expect_bar(ctx, path, dialog_rect, fraction):
     dark = lambda p: max(p) < 128  # noqa: E731
     check(dark(pixel(x0 - 1, y0)) and dark(pixel(x0, y0 - 1)) and dark(pixel(x0, y1 + 1)),
           "the bar does not start just inside the frame in %s" % path)
-    frame_right = next((x for x in range(x1 + 1, right) if dark(pixel(x, y0))), None)
+    frame_right = next((x for x in range(x1 + 1, right) if pixel(x, y0) != window), None)
     check(frame_right is not None, "no frame to the right of the bar in %s" % path)
+    check(text is None or any(pixel(x, y) == text for y in range(y0, y1 + 1)
+                              for x in range(x1 + 1, frame_right)),
+          "no percentage in %r over the empty part of the bar in %s" % (text, path))
     shown = (x1 + 1 - x0) / (frame_right - x0)
     check(abs(shown - fraction) <= 0.03,
           "the bar shows %.1f%% while the printer has %.1f%%" % (100 * shown, 100 * fraction))
@@ -610,10 +699,41 @@ def screenshots(ctx):
     exit_tool(ctx, proc)
 
 
+def high_contrast(ctx):
+    """High-contrast black (window black, window text white): the percentage shows in the
+    window-text colour over the empty, black part of the bar."""
+    colours = '[HKEY_CURRENT_USER\\Control Panel\\Colors]\n"Window"="%s"\n"WindowText"="%s"\n'
+    ctx.session.registry(colours % ("0 0 0", "255 255 255"))
+    try:
+        ctx.printers.remove_all()
+        rx = ctx.receiver("target", kind="pty", rate=1_000_000)
+        ctx.printers.plug(TARGET, rx.path)
+        proc, _ = start_tool(ctx, "ready")
+        screenshot(ctx, "high-contrast-ready")
+        total = len(ctx.expected_stream())
+        drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
+        check(rx.wait_for(total // 4, TRANSFER_TIMEOUT), "the transfer never reached a quarter")
+        rx.pause()
+        try:
+            shot = screenshot(ctx, "high-contrast-progress")
+            received = rx.count()
+        finally:
+            rx.resume()
+        check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
+        with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+            events = wine.parse_events(f.read())
+        expect_bar(ctx, shot, last(events, "progress")["rect"], received / total,
+                   window=(0, 0, 0), text=(255, 255, 255))
+        expect_received(ctx, rx)
+        exit_tool(ctx, proc)
+    finally:
+        ctx.session.registry(colours % ("255 255 255", "0 0 0"))
+
+
 # -- the runner --------------------------------------------------------------------------
 
 GROUPS = {
-    "screenshots": ("en", [screenshots]),
+    "screenshots": ("en", [screenshots, high_contrast]),
     "japanese_screenshots": ("ja", [screenshots]),
     "not_found": ("en", [not_found_flow]),
     "japanese_not_found": ("ja", [not_found_flow]),
@@ -624,6 +744,7 @@ GROUPS = {
                       close_progress_mid_transfer]),
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
+    "session": ("en", [session_waits_for_transfer]),
 }
 
 
