@@ -700,10 +700,11 @@ def screenshots(ctx):
 
 
 def high_contrast(ctx):
-    """High-contrast black (window black, window text white): the percentage shows in the
-    window-text colour over the empty, black part of the bar."""
-    colours = '[HKEY_CURRENT_USER\\Control Panel\\Colors]\n"Window"="%s"\n"WindowText"="%s"\n'
-    ctx.session.registry(colours % ("0 0 0", "255 255 255"))
+    """High-contrast black (window and dialog black, their texts white): the percentage shows in
+    the window-text colour over the empty, black part of the bar."""
+    colours = ('[HKEY_CURRENT_USER\\Control Panel\\Colors]\n"Window"=%s\n"WindowText"=%s\n'
+               '"ButtonFace"=%s\n"ButtonText"=%s\n')
+    ctx.session.registry(colours % ('"0 0 0"', '"255 255 255"', '"0 0 0"', '"255 255 255"'))
     try:
         ctx.printers.remove_all()
         rx = ctx.receiver("target", kind="pty", rate=1_000_000)
@@ -727,7 +728,7 @@ def high_contrast(ctx):
         expect_received(ctx, rx)
         exit_tool(ctx, proc)
     finally:
-        ctx.session.registry(colours % ("255 255 255", "0 0 0"))
+        ctx.session.registry(colours % ("-", "-", "-", "-"))  # back to the defaults
 
 
 # -- the runner --------------------------------------------------------------------------
