@@ -16,7 +16,6 @@ typedef DWORD(WINAPI *ExecutionStateCall)(DWORD flags);
 static const char guardClassName[] = "UpdateToolSessionGuard";
 
 static HWND guardWindow = NULL;
-static int classRegistered = 0;
 static ExecutionStateCall setExecutionState = NULL;
 static DWORD earlierExecutionState = 0;
 
@@ -67,8 +66,7 @@ static void CreateGuardWindow()
     windowClass.lpfnWndProc = GuardWindowProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = guardClassName;
-    classRegistered = RegisterClassA(&windowClass) != 0;
-    if (!classRegistered)
+    if (RegisterClassA(&windowClass) == 0)
         return;
     // The caption names the tool wherever Windows lists what holds up the session.
     caption[0] = '\0';
@@ -97,7 +95,6 @@ void SessionGuardEnd()
         setExecutionState((earlierExecutionState & ES_CONTINUOUS) != 0 ? earlierExecutionState
                                                                        : ES_CONTINUOUS);
     earlierExecutionState = 0;
-    setExecutionState = NULL;
 
     if (guardWindow != NULL) {
         // Also after a refused registration: destroying a reason the window lacks is harmless.
@@ -108,9 +105,8 @@ void SessionGuardEnd()
         DestroyWindow(guardWindow);
     }
     guardWindow = NULL;
-    if (classRegistered)
-        UnregisterClassA(guardClassName, GetModuleHandleA(NULL));
-    classRegistered = 0;
+    // Fails, changing nothing, where the registration had failed.
+    UnregisterClassA(guardClassName, GetModuleHandleA(NULL));
 }
 
 void SessionGuardPump()
