@@ -702,9 +702,16 @@ def screenshots(ctx):
 def high_contrast(ctx):
     """High-contrast black (window and dialog black, their texts white): the percentage shows in
     the window-text colour over the empty, black part of the bar."""
-    colours = ('[HKEY_CURRENT_USER\\Control Panel\\Colors]\n"Window"=%s\n"WindowText"=%s\n'
-               '"ButtonFace"=%s\n"ButtonText"=%s\n')
-    ctx.session.registry(colours % ('"0 0 0"', '"255 255 255"', '"0 0 0"', '"255 255 255"'))
+    key = "HKEY_CURRENT_USER\\Control Panel\\Colors"
+    _, listing = ctx.session.run(["reg", "query", key], "reg-query")
+    saved = dict(re.findall(r"^\s*(\w+)\s+REG_SZ\s+(.*?)\s*$", listing, re.M))
+    scheme = {"Window": "0 0 0", "WindowText": "255 255 255", "ButtonFace": "0 0 0",
+              "ButtonText": "255 255 255"}
+
+    def colours(values):
+        return "[%s]\n" % key + "".join('"%s"=%s\n' % (n, '"%s"' % values[n] if n in values
+                                                         else "-") for n in scheme)
+    ctx.session.registry(colours(scheme))
     try:
         ctx.printers.remove_all()
         rx = ctx.receiver("target", kind="pty", rate=1_000_000)
@@ -728,7 +735,7 @@ def high_contrast(ctx):
         expect_received(ctx, rx)
         exit_tool(ctx, proc)
     finally:
-        ctx.session.registry(colours % ("-", "-", "-", "-"))  # back to the defaults
+        ctx.session.registry(colours(saved))
 
 
 # -- the runner --------------------------------------------------------------------------
