@@ -225,14 +225,11 @@ int WINAPI lstrcmpA(LPCSTR first, LPCSTR second)
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
                                int max)
 {
-    (void)codePage;
-    (void)flags;
+    (void)codePage, (void)flags;
     int count = length < 0 ? (int)strlen(text) + 1 : length;
-    if (count > max)
-        return 0;
-    for (int i = 0; i < count; i++)
+    for (int i = 0; i < count && count <= max; i++)
         wide[i] = (unsigned char)text[i];
-    return count;
+    return count <= max ? count : 0;
 }
 
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max)

@@ -146,8 +146,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 // The simulated Windows predates every function the tool looks up by name.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
-    (void)module;
-    (void)name;
+    (void)module, (void)name;
     return NULL;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <deque>
+#include <set>
 
 const char *const simDialogClass = "#32770";
 
@@ -33,7 +34,6 @@ struct Window {
     unsigned long zPlace = 0;
     int textSets = 0;
     DLGPROC proc = NULL;
-    LONG_PTR msgResult = 0;
     bool ended = false;
     INT_PTR result = 0;
     bool invalid = false;
@@ -87,7 +87,7 @@ bool failGetDC = false;
 HCURSOR currentCursor = NULL;
 COLORREF sysColors[31];
 unsigned long zPlaces = 0;
-std::vector<std::string> classes;
+std::set<std::string> classes;
 
 HWND HandleOf(size_t index)
 {
@@ -522,23 +522,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)
 {
-    for (const std::string &name : classes)
-        if (name == windowClass->lpszClassName)
-            return 0;
-    classes.push_back(windowClass->lpszClassName);
-    return (ATOM)(0xC000 + classes.size());
+    return classes.insert(windowClass->lpszClassName).second ? (ATOM)(0xC000 + classes.size()) : 0;
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance)
 {
     (void)instance;
-    for (size_t i = 0; i < classes.size(); i++) {
-        if (classes[i] == className) {
-            classes.erase(classes.begin() + (long)i);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return classes.erase(className) != 0;
 }
 
 // A window of a registered class; its procedure is not run here.
@@ -546,28 +536,20 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWO
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param)
 {
-    (void)exStyle, (void)menu, (void)instance, (void)param;
-    bool known = false;
-    for (const std::string &name : classes)
-        known = known || name == className;
-    if (!known)
+    (void)exStyle, (void)caption, (void)menu, (void)instance, (void)param;
+    if (classes.count(className) == 0)
         return NULL;
     RECT rect = {x, y, x + width, y + height};
     HWND window = NewWindow(className, parent, 0, rect, false);
-    Find(window)->text = caption != NULL ? caption : "";
     Find(window)->visible = (style & WS_VISIBLE) != 0;
     return window;
 }
 
-// Only a dialog's message result is kept; nothing here reads it back.
+// A dialog's message result is not modelled: nothing here reads it.
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
 {
-    Window *w = Find(window);
-    if (w == NULL || w->proc == NULL || index != DWLP_MSGRESULT)
-        return 0;
-    LONG_PTR previous = w->msgResult;
-    w->msgResult = value;
-    return previous;
+    (void)window, (void)index, (void)value;
+    return 0;
 }
 
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
