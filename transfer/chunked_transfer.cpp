@@ -68,8 +68,8 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
         remaining -= chunkSize;
         offset += chunkSize;
         index += 1;
-        // A step that answers "stop" has found the dialog closed or cancelled: it runs no
-        // more messages, and the session guard still has to answer.
+        // "Stop" means the dialog was closed or asked to cancel; a closed one runs no more
+        // messages, and the session guard must still answer.
         if (ProgressStep(stepCount, index))
             SessionGuardPump();
     }
