@@ -352,6 +352,8 @@ static void PaintProgressBar(HWND window)
 
     FormatPercent(percentText, PercentOfBar(filledRect.right - filledRect.left, barWidth));
     SetBkMode(memory, TRANSPARENT);
+    // The context's default black would vanish over the empty part in a dark scheme.
+    SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
     TextOutA(memory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
     BitBlt(screen, shiftX, shiftY, barWidth, barHeight, memory, 0, 0, SRCCOPY);
 done:
@@ -386,6 +388,10 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LP
         if (lastStep != 0)
             cancelRequested = 1;
         return 0;
+    case WM_QUERYENDSESSION:
+        // The dialog exists only while a transfer runs: the session must wait for it.
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
+        return TRUE;
     default:
         return FALSE;
     }

@@ -24,6 +24,7 @@
 #define IDS_EXIT 208
 #define IDS_RETRY 209
 #define IDS_PERCENT 210
+#define IDS_SESSION_BLOCKED 211
 
 // Program icon
 #define IDI_APP 221

@@ -6,6 +6,7 @@
 #include "progress/progress.h"
 #include "resources/resource.h"
 #include "transfer/firmware_image.h"
+#include "transfer/session_guard.h"
 
 int RunTransferAction(HINSTANCE instance)
 {
@@ -22,9 +23,10 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
     SetModuleInstance(instance);
     // No owner: no other window is disabled while the progress dialog is up.
     SetOwnerWindow(NULL);
-    return SendFirmwareChunks(image, imageLength, sendMode, header, headerLength, chunkSize) != 0
-               ? 1
-               : 0;
+    SessionGuardBegin();
+    int sent = SendFirmwareChunks(image, imageLength, sendMode, header, headerLength, chunkSize);
+    SessionGuardEnd();
+    return sent != 0 ? 1 : 0;
 }
 
 // The number of progress steps: one per piece, the last piece possibly short. Written without
@@ -56,8 +58,8 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     caption[0] = '\0';
     LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
     ProgressOpen(IDS_TRANSFERRING, 0, caption);
-    // The step results are not consulted: a cancel from the progress window must not leave
-    // the printer with half an image, so only a failed send ends the transfer.
+    // A cancel from the progress window must not leave the printer with half an image, so
+    // only a failed send ends the transfer.
     ProgressStep(stepCount, 0);
 
     while (remaining > chunkSize) {
@@ -66,7 +68,10 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
         remaining -= chunkSize;
         offset += chunkSize;
         index += 1;
-        ProgressStep(stepCount, index);
+        // "Stop" means the dialog was closed or asked to cancel; a closed one runs no more
+        // messages, and the session guard must still answer.
+        if (ProgressStep(stepCount, index))
+            SessionGuardPump();
     }
     // The last piece, short or of full size, always goes here; remaining is at least 1.
     if (!SendToDevice(sendMode, image + offset, NULL, remaining))

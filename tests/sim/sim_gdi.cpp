@@ -21,6 +21,7 @@ struct Dc {
     HGDIOBJ bitmap = NULL;
     HGDIOBJ defaultBitmap = NULL;
     int bkMode = OPAQUE;
+    COLORREF textColour = 0;
 };
 
 struct Object {
@@ -379,6 +380,16 @@ int WINAPI SetBkMode(HDC handle, int mode)
     return previous;
 }
 
+COLORREF WINAPI SetTextColor(HDC handle, COLORREF colour)
+{
+    Dc *dc = FindDc(handle, "SetTextColor");
+    if (dc == NULL)
+        return 0xFFFFFFFFu;
+    COLORREF previous = dc->textColour;
+    dc->textColour = colour;
+    return previous;
+}
+
 int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brush)
 {
     Dc *dc = FindDc(handle, "FillRect");
@@ -418,6 +429,7 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length)
     call.x = x;
     call.y = y;
     call.bkMode = dc->bkMode;
+    call.colour = dc->textColour;
     drawCalls.push_back(call);
     return TRUE;
 }

@@ -143,6 +143,13 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
     return name == NULL ? executable : NULL;
 }
 
+// The simulated Windows predates every function the tool looks up by name.
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
+{
+    (void)module, (void)name;
+    return NULL;
+}
+
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
 {
     if (name == NULL || type == NULL)

@@ -53,6 +53,8 @@ HWND SimFindDialog(int templateId);
 int SimDialogsCreated(int templateId);
 // Top-level windows that exist now.
 int SimLiveTopLevelWindows();
+// Window classes the program registered and has not unregistered.
+int SimRegisteredClasses();
 HWND SimFocus();
 
 // ---- Messages
@@ -118,7 +120,7 @@ struct SimDrawCall {
     bool toMemory;    // drawn into a memory context, not onto a window
     HWND window;      // the window drawn on, when not toMemory
     RECT rect;        // FillRect's rectangle; BitBlt's destination (x, y, x + w, y + h)
-    COLORREF colour;  // FillRect's brush colour
+    COLORREF colour;  // FillRect's brush colour; TextOutA's text colour
     std::string text; // TextOutA
     int x, y;         // TextOutA's position; BitBlt's source point
     int bkMode;       // TextOutA: the context's background mode

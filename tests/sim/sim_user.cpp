@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 
 #include <deque>
+#include <set>
 
 const char *const simDialogClass = "#32770";
 
@@ -80,6 +81,7 @@ bool failGetDC = false;
 HCURSOR currentCursor = NULL;
 COLORREF sysColors[31];
 unsigned long zPlaces = 0;
+std::set<std::string> classes;
 
 HWND HandleOf(size_t index)
 {
@@ -291,6 +293,7 @@ void SimUiReset()
     failGetDC = false;
     currentCursor = NULL;
     zPlaces = 0;
+    classes.clear();
     for (COLORREF &c : sysColors)
         c = RGB(192, 192, 192);
     sysColors[COLOR_WINDOW] = RGB(255, 255, 255);
@@ -355,6 +358,11 @@ int SimLiveTopLevelWindows()
         if (w.live && w.parent == NULL)
             count++;
     return count;
+}
+
+int SimRegisteredClasses()
+{
+    return (int)classes.size();
 }
 
 HWND SimFocus()
@@ -430,6 +438,38 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND own
 {
     (void)instance;
     return CreateDialogFrom(templateName, owner, proc, param);
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)
+{
+    return classes.insert(windowClass->lpszClassName).second ? (ATOM)(0xC000 + classes.size()) : 0;
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance)
+{
+    (void)instance;
+    return classes.erase(className) != 0;
+}
+
+// A window of a registered class; its procedure is not run here.
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
+{
+    (void)exStyle, (void)caption, (void)menu, (void)instance, (void)param;
+    if (classes.count(className) == 0)
+        return NULL;
+    RECT rect = {x, y, x + width, y + height};
+    HWND window = NewWindow(className, parent, 0, rect, false);
+    Find(window)->visible = (style & WS_VISIBLE) != 0;
+    return window;
+}
+
+// A dialog's message result is not modelled: nothing here reads it.
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
+{
+    (void)window, (void)index, (void)value;
+    return 0;
 }
 
 BOOL WINAPI DestroyWindow(HWND window)

@@ -478,6 +478,76 @@ def close_progress_mid_transfer(ctx):
     exit_tool(ctx, proc)
 
 
+# -- the session waits for the transfer ----------------------------------------------------
+
+GUARD_CALLS = ["ShutdownBlockReasonCreate", "SetThreadExecutionState", "ShutdownBlockReasonDestroy"]
+
+
+def log_text(proc):
+    with open(proc.log_path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
+def end_session(ctx):
+    """wineboot's exit code after asking every program whether the session may end (0: it
+    ended, and so did the programs that agreed)."""
+    return ctx.session.run(["wineboot", "--end-session"], "end-session", timeout=60)[0]
+
+
+def expect_guard_released(ctx, log_path):
+    """From a relay trace of one transfer: the block reason registered and destroyed on the same
+    window, the system held awake and its earlier state put back (a state without the continuous
+    flag held nothing lasting, and is put back by clearing ours)."""
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        # Wine's own messages may come between a call and its return.
+        calls = re.findall(r"Call \S+\.(%s)\(([^)]*)\).*\n(?:.*\n)*?.*Ret +\S+\.\1\(\) retval=(\w+)"
+                           % "|".join(GUARD_CALLS), f.read())
+    create, awake, destroy = GUARD_CALLS
+    check([c[0] for c in calls] == [create, awake, awake, destroy], "guard calls: %s" % calls)
+    window, reason = calls[0][1].split(",", 1)
+    check(reason.endswith('L"%s"' % ctx.strings["IDS_SESSION_BLOCKED"]) and
+          calls[3][1] == window, "block reason %s, destroyed as %s" % (calls[0], calls[3]))
+    earlier = int(calls[1][2], 16)
+    check(calls[1][1] == "80000001" and earlier != 0 and int(calls[2][1], 16) ==
+          (earlier if earlier & 0x80000000 else 0x80000000), "wake state: %s" % calls[1:3])
+
+
+def session_waits_for_transfer(ctx):
+    """The end of the session is refused during a transfer, with the progress dialog up and
+    after the user closed it, and the bytes still arrive exactly; in the ready and done states
+    the session may end and the tool goes."""
+    ctx.printers.remove_all()
+    set_relay(ctx, GUARD_CALLS)
+    try:
+        for close in ([], ["--close-progress"]):
+            rx = ctx.receiver("target%d" % len(close), kind="pty", rate=200_000)
+            ctx.printers.plug(TARGET, rx.path)
+            proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
+            wait_dialog(ctx, "ready")
+            drv = ctx.session.start_driver("transfer", "--timeout", "120000", *close)
+            deadline = time.monotonic() + DIALOG_TIMEOUT
+            while rx.count() < 100_000 or close and '"progress-gone"' not in log_text(drv):
+                check(time.monotonic() < deadline, "the transfer did not get under way")
+                time.sleep(0.02)
+            rc = end_session(ctx)
+            check(rc != 0 and proc.poll() is None, "end of session mid-transfer%s: wineboot %s, "
+                  "tool %s" % (" (dialog closed)" if close else "", rc, proc.poll()))
+            check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the transfer did not end")
+            expect_state(ctx, last(wine.parse_events(log_text(drv)), "update"), "done")
+            expect_received(ctx, rx)
+            if close:
+                exit_tool(ctx, proc)
+            else:
+                check(end_session(ctx) == 0 and wine.wait_exit(proc, DIALOG_TIMEOUT) is not None,
+                      "the session could not end in the done state")
+            expect_guard_released(ctx, proc.log_path)
+    finally:
+        set_relay(ctx, None)
+    proc, _ = start_tool(ctx, "ready", "tool-ready")
+    check(end_session(ctx) == 0 and wine.wait_exit(proc, DIALOG_TIMEOUT) is not None,
+          "the session could not end in the ready state")
+
+
 # -- measurements ------------------------------------------------------------------------
 
 def measure(ctx):
@@ -560,11 +630,12 @@ def read_ppm(path):
     return int(fields[1]), int(fields[2]), fields[4]
 
 
-def expect_bar(ctx, path, dialog_rect, fraction):
+def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=None):
     """In a screenshot of the progress dialog: the bar's colour fills part of the frame, all of
-    it inside the frame and the dialog, as far as the printer has received (within 3%)."""
+    it inside the frame and the dialog, as far as the printer has received (within 3%); with a
+    text colour, the percentage shows in it over the empty part."""
     width, height, rgb = read_ppm(path)
-    bar = (0, 255, 0)  # the window colour (white) with red and blue inverted
+    bar = (255 - window[0], window[1], 255 - window[2])  # red and blue inverted
     left, top = dialog_rect["left"], dialog_rect["top"]
     right, bottom = left + dialog_rect["width"], top + dialog_rect["height"]
     pixel = lambda x, y: tuple(rgb[3 * (y * width + x):3 * (y * width + x) + 3])  # noqa: E731
@@ -582,8 +653,11 @@ def expect_bar(ctx, path, dialog_rect, fraction):
     dark = lambda p: max(p) < 128  # noqa: E731
     check(dark(pixel(x0 - 1, y0)) and dark(pixel(x0, y0 - 1)) and dark(pixel(x0, y1 + 1)),
           "the bar does not start just inside the frame in %s" % path)
-    frame_right = next((x for x in range(x1 + 1, right) if dark(pixel(x, y0))), None)
+    frame_right = next((x for x in range(x1 + 1, right) if pixel(x, y0) != window), None)
     check(frame_right is not None, "no frame to the right of the bar in %s" % path)
+    check(text is None or any(pixel(x, y) == text for y in range(y0, y1 + 1)
+                              for x in range(x1 + 1, frame_right)),
+          "no percentage in %r over the empty part of the bar in %s" % (text, path))
     shown = (x1 + 1 - x0) / (frame_right - x0)
     check(abs(shown - fraction) <= 0.03,
           "the bar shows %.1f%% while the printer has %.1f%%" % (100 * shown, 100 * fraction))
@@ -629,10 +703,48 @@ def screenshots(ctx):
     exit_tool(ctx, proc)
 
 
+def high_contrast(ctx):
+    """High-contrast black (window and dialog black, their texts white): the percentage shows in
+    the window-text colour over the empty, black part of the bar."""
+    key = "HKEY_CURRENT_USER\\Control Panel\\Colors"
+    _, listing = ctx.session.run(["reg", "query", key], "reg-query")
+    saved = dict(re.findall(r"^\s*(\w+)\s+REG_SZ\s+(.*?)\s*$", listing, re.M))
+    scheme = {"Window": "0 0 0", "WindowText": "255 255 255", "ButtonFace": "0 0 0",
+              "ButtonText": "255 255 255"}
+
+    def colours(values):
+        return "[%s]\n" % key + "".join('"%s"=%s\n' % (n, '"%s"' % values[n] if n in values
+                                                         else "-") for n in scheme)
+    ctx.session.registry(colours(scheme))
+    try:
+        ctx.printers.remove_all()
+        rx = ctx.receiver("target", kind="pty", rate=1_000_000)
+        ctx.printers.plug(TARGET, rx.path)
+        proc, _ = start_tool(ctx, "ready")
+        screenshot(ctx, "high-contrast-ready")
+        total = len(ctx.expected_stream())
+        drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
+        check(rx.wait_for(total // 4, TRANSFER_TIMEOUT), "the transfer never reached a quarter")
+        rx.pause()
+        try:
+            shot = screenshot(ctx, "high-contrast-progress")
+            received = rx.count()
+        finally:
+            rx.resume()
+        check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
+        events = wine.parse_events(log_text(drv))
+        expect_bar(ctx, shot, last(events, "progress")["rect"], received / total,
+                   window=(0, 0, 0), text=(255, 255, 255))
+        expect_received(ctx, rx)
+        exit_tool(ctx, proc)
+    finally:
+        ctx.session.registry(colours(saved))
+
+
 # -- the runner --------------------------------------------------------------------------
 
 GROUPS = {
-    "screenshots": ("en", [screenshots]),
+    "screenshots": ("en", [screenshots, high_contrast]),
     "japanese_screenshots": ("ja", [screenshots]),
     "not_found": ("en", [not_found_flow]),
     "japanese_not_found": ("ja", [not_found_flow]),
@@ -643,6 +755,7 @@ GROUPS = {
                       close_progress_mid_transfer]),
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
+    "session": ("en", [session_waits_for_transfer]),
 }
 
 

@@ -23,3 +23,9 @@ endforeach()
 if(bad)
     message(FATAL_ERROR "${EXE} imports DLLs that not every Windows has: ${bad}")
 endif()
+# Functions newer Windows added are looked up at run time; an import would stop the load.
+string(REGEX MATCHALL "[ \t](ShutdownBlockReason[A-Za-z]+|SetThreadExecutionState)[\r\n]"
+    newer "${dump}")
+if(newer)
+    message(FATAL_ERROR "${EXE} imports functions older Windows lack: ${newer}")
+endif()

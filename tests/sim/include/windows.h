@@ -145,6 +145,43 @@ typedef struct _OVERLAPPED *LPOVERLAPPED;
 
 typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
+// Window classes, and what a program finds by name in a system module.
+typedef uint16_t WCHAR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
+typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR(WINAPI *FARPROC)();
+typedef struct tagWNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+} WNDCLASSA;
+#define WM_QUERYENDSESSION 0x0011
+#define DWLP_MSGRESULT 0
+#define WS_POPUP 0x80000000UL
+#define WS_VISIBLE 0x10000000UL
+#define COLOR_WINDOWTEXT 8
+#define CP_ACP 0
+#define ES_SYSTEM_REQUIRED 0x00000001UL
+#define ES_CONTINUOUS 0x80000000UL
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                               int max);
+ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass);
+BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param);
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
+
 // Errors
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L

@@ -18,6 +18,7 @@ const DWORD shippedLength = 1633101;
 struct AtSend {
     bool dialogExists;
     std::string frameText;
+    int topLevelWindows;
 };
 
 class TransferWithProgress : public ::testing::Test
@@ -36,7 +37,8 @@ class TransferWithProgress : public ::testing::Test
                             shippedLength);
         Log().duringSend = [this](int) {
             HWND dialog = SimFindDialog(IDD_PROGRESS);
-            AtSend seen = {dialog != NULL, SimWindow(GetDlgItem(dialog, IDC_PROGRESS_FRAME)).text};
+            AtSend seen = {dialog != NULL, SimWindow(GetDlgItem(dialog, IDC_PROGRESS_FRAME)).text,
+                           SimLiveTopLevelWindows()};
             atSend.push_back(seen);
         };
     }
@@ -53,6 +55,7 @@ class TransferWithProgress : public ::testing::Test
     void ExpectEverythingReleased(int brushes = 2)
     {
         EXPECT_EQ(0, SimLiveTopLevelWindows());
+        EXPECT_EQ(0, SimRegisteredClasses());
         EXPECT_EQ(waitCursor, SimCurrentCursor());
         EXPECT_EQ("", SimGdiImbalance(brushes));
     }
@@ -69,6 +72,7 @@ TEST_F(TransferWithProgress, TheBarAdvancesBetweenTheSendsAndEverythingIsRelease
     EXPECT_EQ(Wire(), Log().received);
     ASSERT_EQ(400u, atSend.size());
     EXPECT_FALSE(atSend[0].dialogExists) << "the dialog opens only after the header went out";
+    EXPECT_EQ(1, atSend[0].topLevelWindows) << "the session guard holds from the header on";
     int shown = -1;
     for (size_t i = 1; i < atSend.size(); i++) {
         SCOPED_TRACE("send " + std::to_string(i + 1));
@@ -139,6 +143,7 @@ TEST_F(TransferWithProgress, AProgressWindowClosedAfterTheFirstChunkDoesNotStopT
     EXPECT_TRUE(atSend[1].dialogExists);
     EXPECT_FALSE(atSend[2].dialogExists) << "the close message destroyed the dialog";
     EXPECT_FALSE(atSend[399].dialogExists);
+    EXPECT_EQ(1, atSend[399].topLevelWindows) << "the session guard outlives the dialog";
     EXPECT_EQ(1, SimDialogsCreated(IDD_PROGRESS));
     EXPECT_EQ(1, SimUi().paintMessages) << "a closed dialog is not painted again";
     ExpectEverythingReleased();

@@ -1,0 +1,120 @@
+// The session guard: a hidden top-level window, not the progress dialog, because the user may
+// close that dialog while the transfer goes on, and the answer must hold until the last byte.
+// Windows from Vista on end a process whose only windows are hidden unless one of them has
+// registered a reason; older ones ask hidden windows like any other.
+#include "transfer/session_guard.h"
+
+#include "common/ui_shared.h"
+#include "resources/resource.h"
+
+// Not in every Windows: ShutdownBlockReasonCreate/Destroy came with Vista, and NT 4 and 95
+// have no SetThreadExecutionState. Importing them would keep the tool from loading there.
+typedef BOOL(WINAPI *BlockReasonCreateCall)(HWND window, LPCWSTR reason);
+typedef BOOL(WINAPI *BlockReasonDestroyCall)(HWND window);
+typedef DWORD(WINAPI *ExecutionStateCall)(DWORD flags);
+
+static const char guardClassName[] = "UpdateToolSessionGuard";
+
+static HWND guardWindow = NULL;
+static ExecutionStateCall setExecutionState = NULL;
+static DWORD earlierExecutionState = 0;
+
+static LRESULT CALLBACK GuardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_QUERYENDSESSION:
+        return FALSE;
+    case WM_CLOSE:
+        // The default would destroy the window, and the block with it: only the end of the
+        // transfer takes the guard down.
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+// A function of a system module that the module may not have; NULL when it has not.
+static FARPROC SystemFunction(const char *moduleName, const char *name)
+{
+    HMODULE module = GetModuleHandleA(moduleName);
+    return module != NULL ? GetProcAddress(module, name) : NULL;
+}
+
+static void RegisterBlockReason()
+{
+    BlockReasonCreateCall create = (BlockReasonCreateCall)(void (*)(void))SystemFunction(
+        "user32.dll", "ShutdownBlockReasonCreate");
+    char text[256];
+    WCHAR reason[256];
+
+    if (create == NULL)
+        return;
+    text[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_SESSION_BLOCKED, text, sizeof text);
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, reason, 256) == 0)
+        reason[0] = 0;
+    create(guardWindow, reason);
+}
+
+static void CreateGuardWindow()
+{
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    WNDCLASSA windowClass;
+    char caption[128];
+
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.lpfnWndProc = GuardWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = guardClassName;
+    if (RegisterClassA(&windowClass) == 0)
+        return;
+    // The caption names the tool wherever Windows lists what holds up the session.
+    caption[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
+    guardWindow = CreateWindowExA(0, guardClassName, caption, WS_POPUP, 0, 0, 0, 0, NULL, NULL,
+                                  instance, NULL);
+    if (guardWindow != NULL)
+        RegisterBlockReason();
+}
+
+void SessionGuardBegin()
+{
+    CreateGuardWindow();
+    setExecutionState = (ExecutionStateCall)(void (*)(void))SystemFunction(
+        "kernel32.dll", "SetThreadExecutionState");
+    earlierExecutionState =
+        setExecutionState != NULL ? setExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : 0;
+}
+
+void SessionGuardEnd()
+{
+    // 0 is the call's failure: nothing was changed, so nothing is put back. A state without
+    // the continuous flag held nothing lasting, and is put back by clearing ours: passed as it
+    // is, it would be a one-off request that leaves ours in force.
+    if (earlierExecutionState != 0)
+        setExecutionState((earlierExecutionState & ES_CONTINUOUS) != 0 ? earlierExecutionState
+                                                                       : ES_CONTINUOUS);
+    earlierExecutionState = 0;
+
+    if (guardWindow != NULL) {
+        // Also after a refused registration: destroying a reason the window lacks is harmless.
+        BlockReasonDestroyCall destroy = (BlockReasonDestroyCall)(void (*)(void))SystemFunction(
+            "user32.dll", "ShutdownBlockReasonDestroy");
+        if (destroy != NULL)
+            destroy(guardWindow);
+        DestroyWindow(guardWindow);
+    }
+    guardWindow = NULL;
+    // Fails, changing nothing, where the registration had failed.
+    UnregisterClassA(guardClassName, GetModuleHandleA(NULL));
+}
+
+void SessionGuardPump()
+{
+    MSG message;
+
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
