@@ -201,6 +201,11 @@ static int PumpProgressMessages()
     return cancelRequested ? 0 : 1;
 }
 
+void ProgressPumpMessages()
+{
+    PumpProgressMessages();
+}
+
 int ProgressStep(DWORD total, DWORD current)
 {
     int alive;

@@ -8,6 +8,7 @@
 #include <usbscan.h>
 
 #include <map>
+#include <set>
 #include <strings.h>
 
 #ifndef ERROR_INVALID_FUNCTION
@@ -29,6 +30,37 @@ SimDevice *DeviceOf(HANDLE handle)
     return found == openHandles.end() ? NULL : found->second;
 }
 
+// One overlapped call, from its issue until GetOverlappedResult has reported its end.
+struct SimPending {
+    HANDLE file;
+    HANDLE event;
+    int waitsLeft; // -1: until cancelled
+    bool done;
+    BOOL result;
+    DWORD count;
+    DWORD error;
+};
+std::map<LPOVERLAPPED, SimPending> pendingCalls;
+std::set<HANDLE> events;
+ULONG_PTR nextEvent = 0x800000;
+SimWaitStats waitStats = {};
+
+// Ends an overlapped call at once (waits 0) or leaves it pending. The caller's answer follows
+// the platform: TRUE when done at once, FALSE with ERROR_IO_PENDING, or the failure itself.
+BOOL IssueOverlapped(HANDLE file, LPOVERLAPPED overlapped, int waits, BOOL result, DWORD count)
+{
+    if (waits == 0 && !result) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    pendingCalls[overlapped] = {file,  overlapped->hEvent, waits, waits == 0, result,
+                                count, ERROR_GEN_FAILURE};
+    if (waits == 0)
+        return TRUE;
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
 } // namespace
 
 void SimResetDevices()
@@ -37,6 +69,9 @@ void SimResetDevices()
     openLog.clear();
     openHandles.clear();
     handleStats = {};
+    pendingCalls.clear();
+    events.clear();
+    waitStats = {};
     nextHandle = 0x1000;
 }
 
@@ -142,8 +177,14 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
         step = device->writePlan[call];
     DWORD accepted = step.accepted < toWrite ? step.accepted : toWrite;
     device->received.insert(device->received.end(), offered.begin(), offered.begin() + accepted);
+    DWORD reported = step.reported >= 0 ? static_cast<DWORD>(step.reported) : accepted;
+    if (overlapped) {
+        device->writeOffsets.push_back(overlapped->Offset |
+                                       static_cast<ULONGLONG>(overlapped->OffsetHigh) << 32);
+        return IssueOverlapped(file, overlapped, step.pendingWaits, step.result, reported);
+    }
     if (written)
-        *written = accepted;
+        *written = reported;
     if (!step.result)
         SetLastError(ERROR_GEN_FAILURE);
     return step.result;
@@ -180,6 +221,9 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
         }
         DEVICE_DESCRIPTOR descriptor = {device->vendorId, device->productId, 0x0100, 0x0409};
         memcpy(out, &descriptor, sizeof descriptor);
+        if (overlapped)
+            return IssueOverlapped(handle, overlapped, device->ioctlPendingWaits, TRUE,
+                                   sizeof descriptor);
         if (returned)
             *returned = sizeof descriptor;
         return TRUE;
@@ -194,6 +238,8 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
             count = outSize;
         if (count)
             memcpy(out, device->reply.data(), count);
+        if (overlapped)
+            return IssueOverlapped(handle, overlapped, device->ioctlPendingWaits, TRUE, count);
         if (returned)
             *returned = count;
         return TRUE;
@@ -204,6 +250,18 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
 
 BOOL WINAPI CloseHandle(HANDLE object)
 {
+    if (events.erase(object) != 0) {
+        for (auto it = pendingCalls.begin(); it != pendingCalls.end();) {
+            if (it->second.event != object) {
+                ++it;
+                continue;
+            }
+            if (!it->second.done)
+                waitStats.badCalls++;
+            it = pendingCalls.erase(it);
+        }
+        return TRUE;
+    }
     SimDevice *device = DeviceOf(object);
     if (device == NULL) {
         handleStats.badCloses++;
@@ -214,4 +272,91 @@ BOOL WINAPI CloseHandle(HANDLE object)
     device->closed++;
     handleStats.closes++;
     return TRUE;
+}
+
+SimWaitStats SimWaits()
+{
+    SimWaitStats stats = waitStats;
+    stats.eventsLive = static_cast<int>(events.size());
+    stats.pendingLive = 0;
+    for (const auto &call : pendingCalls)
+        stats.pendingLive += call.second.done ? 0 : 1;
+    return stats;
+}
+
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)
+{
+    HANDLE event = reinterpret_cast<HANDLE>(nextEvent);
+    nextEvent += 4;
+    events.insert(event);
+    return event;
+}
+
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL, DWORD milliseconds,
+                                       DWORD wakeMask)
+{
+    SimPending *call = NULL;
+    for (auto &entry : pendingCalls)
+        if (count == 1 && entry.second.event == handles[0])
+            call = &entry.second;
+    if (call == NULL) {
+        waitStats.badCalls++;
+        return WAIT_FAILED;
+    }
+    if (call->done)
+        return WAIT_OBJECT_0;
+    if (call->waitsLeft < 0) {
+        waitStats.timeouts++;
+        SimAdvanceTicks(milliseconds);
+        return WAIT_TIMEOUT;
+    }
+    // Without QS_ALLINPUT the messages wait: the call simply ends.
+    if (!(wakeMask & QS_ALLINPUT))
+        call->waitsLeft = 0;
+    else
+        call->waitsLeft--;
+    call->done = call->waitsLeft == 0;
+    if (wakeMask & QS_ALLINPUT) {
+        waitStats.messageWakes++;
+        return WAIT_OBJECT_0 + count;
+    }
+    return WAIT_OBJECT_0;
+}
+
+BOOL WINAPI CancelIo(HANDLE file)
+{
+    waitStats.cancels++;
+    for (auto &entry : pendingCalls) {
+        SimPending &call = entry.second;
+        if (call.file == file && !call.done) {
+            call.done = true;
+            call.result = FALSE;
+            call.count = 0;
+            call.error = ERROR_OPERATION_ABORTED;
+        }
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD count, BOOL wait)
+{
+    auto found = pendingCalls.find(overlapped);
+    if (found == pendingCalls.end() || count == NULL) {
+        waitStats.badCalls++;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    SimPending call = found->second;
+    if (!call.done) {
+        // Waiting here for a call that never ends would hang the test.
+        if (wait)
+            waitStats.badCalls++;
+        SetLastError(ERROR_IO_INCOMPLETE);
+        return FALSE;
+    }
+    pendingCalls.erase(found);
+    *count = call.count;
+    if (!call.result)
+        SetLastError(call.error);
+    return call.result;
 }
