@@ -36,8 +36,8 @@ static int DescriptorMatches(HANDLE pipe0, int vendorId, int productId)
     DEVICE_DESCRIPTOR descriptor;
     DWORD returned = 0;
     ZeroMemory(&descriptor, sizeof descriptor);
-    DeviceRequest request = {pipe0,       IOCTL_GET_DEVICE_DESCRIPTOR, NULL, 0,
-                             &descriptor, sizeof descriptor,           0};
+    DeviceRequest request = {
+        pipe0, (DWORD)IOCTL_GET_DEVICE_DESCRIPTOR, NULL, 0, &descriptor, sizeof descriptor, 0};
     if (!DeviceCall(&request, &returned))
         return 0;
     if ((int)(DWORD)descriptor.usVendorId != vendorId)

@@ -459,6 +459,122 @@ def close_progress_mid_transfer(ctx):
     exit_tool(ctx, proc)
 
 
+def follow_transfer(ctx, timeout):
+    """Starts the driver pressing Transfer and asking the progress dialog with WM_NULL for as
+    long as it is there; returns the running driver."""
+    return ctx.session.start_driver("transfer", "--ping", "--timeout", str(timeout * 1000))
+
+
+def driver_events(drv, timeout):
+    check(wine.wait_exit(drv, timeout) == 0, "the driver did not see the transfer end")
+    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+        return wine.parse_events(f.read())
+
+
+def expect_answering(ctx, events):
+    """The progress dialog answered every WM_NULL within the driver's 500 ms."""
+    pings = last(events, "pings")
+    check(pings and pings["count"] > 0, "the progress dialog was never asked: %s" % events)
+    check(pings["unanswered"] == 0 and pings["hung"] == 0,
+          "the progress dialog stopped answering: %s" % pings)
+    return pings
+
+
+def printer_pauses(ctx):
+    """The printer takes no byte for 10 s mid-image (as while it erases its flash): the progress
+    dialog answers throughout, and the transfer then completes byte-exact."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    drv = follow_transfer(ctx, TRANSFER_TIMEOUT)
+    total = len(ctx.expected_stream())
+    check(rx.wait_for(total // 2, TRANSFER_TIMEOUT), "the transfer never reached half-way")
+    rx.pause()
+    time.sleep(10)
+    held = rx.count()
+    rx.resume()
+    events = driver_events(drv, TRANSFER_TIMEOUT)
+    check(held < total, "the whole image had gone before the pause")
+    pings = expect_answering(ctx, events)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    ctx.note("10 s pause at %d of %d bytes: %d WM_NULL answered, longest %.0f ms, longest "
+             "without an answer %.0f ms" % (held, total, pings["count"], pings["longestMs"],
+                                            pings["longestSilenceMs"]))
+    exit_tool(ctx, proc)
+
+
+STALL_LIMIT = 90
+
+
+def printer_stops(ctx):
+    """The printer stops taking bytes for good mid-image: the window answers until the tool
+    gives up after the limit, then the failed state offers Retry with no progress dialog left;
+    Exit ends with 0."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    drv = follow_transfer(ctx, STALL_LIMIT + 60)
+    check(rx.wait_for(len(ctx.expected_stream()) // 3, TRANSFER_TIMEOUT),
+          "the transfer never reached a third")
+    rx.pause()
+    stopped = time.monotonic()
+    events = driver_events(drv, STALL_LIMIT + 90)
+    took = time.monotonic() - stopped
+    expect_answering(ctx, events)
+    expect_state(ctx, last(events, "update"), "failed")
+    summary = last(events, "summary")
+    check(summary["progressSeen"] and summary["progressGone"],
+          "the progress dialog did not come and go: %s" % summary)
+    # The limit runs from the start of the write that stalled, at most a write before the stop.
+    check(STALL_LIMIT - 5 <= took <= STALL_LIMIT + 30,
+          "the failed state came %.1f s after the printer stopped" % took)
+    rc, snap = ctx.session.driver("snapshot")
+    check(last(snap, "snapshot")["progressDialogs"] == 0, "a progress dialog was left: %s" % snap)
+    ctx.note("printer stopped at %d bytes; failed state %.1f s later" % (rx.count(), took))
+    exit_tool(ctx, proc)
+
+
+def open_flags(log_path, device_path):
+    """The flags of every CreateFileA of device_path in a relay trace, as hex texts."""
+    quoted = '"%s"' % device_path.replace("\\", "\\\\")
+    flags = []
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if "Call KERNEL32.CreateFileA(" in line and quoted in line:
+                flags.append(line.split(quoted)[1].split(")")[0].split(",")[5])
+    return flags
+
+
+def plain_writes_on_98(ctx):
+    """With Windows reporting 98 the printer is opened without overlapped I/O and the transfer
+    still arrives byte-exact; on the default version it is opened overlapped."""
+    ctx.printers.remove_all()
+    seen = []
+    set_relay(ctx, ["CreateFileA"])
+    try:
+        for version, expected in (("win98", "00000080"), (None, "40000080")):
+            ctx.session.set_windows_version(version)
+            rx = ctx.receiver("target-%s" % version)
+            ctx.printers.plug(TARGET, rx.path)
+            proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
+            wait_dialog(ctx, "ready")
+            events = transfer(ctx)
+            expect_state(ctx, last(events, "update"), "done")
+            expect_received(ctx, rx)
+            exit_tool(ctx, proc)
+            flags = open_flags(proc.log_path, TARGET.device_path)
+            check(flags == [expected] * 2, "%s: the printer opened with flags %s, expected %s" %
+                  (version or "default", flags, expected))
+            seen.append("%s: flags %s" % (version or "default", expected))
+    finally:
+        set_relay(ctx, None)
+        ctx.session.set_windows_version(None)
+    ctx.note("byte-exact with " + "; ".join(seen))
+
+
 # -- measurements ------------------------------------------------------------------------
 
 def measure(ctx):
@@ -624,6 +740,8 @@ GROUPS = {
                       close_progress_mid_transfer]),
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
+    "printer_waits": ("en", [printer_pauses, plain_writes_on_98]),
+    "printer_stops": ("en", [printer_stops]),
 }
 
 
