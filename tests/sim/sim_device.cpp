@@ -8,7 +8,6 @@
 #include <usbscan.h>
 
 #include <map>
-#include <set>
 #include <strings.h>
 
 #ifndef ERROR_INVALID_FUNCTION
@@ -30,35 +29,31 @@ SimDevice *DeviceOf(HANDLE handle)
     return found == openHandles.end() ? NULL : found->second;
 }
 
-// One overlapped call, from its issue until GetOverlappedResult has reported its end.
+// The overlapped call in flight, from its issue until GetOverlappedResult reports its end (the
+// tool never has two). waitsLeft -1: pending until cancelled.
 struct SimPending {
-    HANDLE file;
-    HANDLE event;
-    int waitsLeft; // -1: until cancelled
+    LPOVERLAPPED overlapped;
+    int waitsLeft;
     bool done;
     BOOL result;
     DWORD count;
     DWORD error;
-};
-std::map<LPOVERLAPPED, SimPending> pendingCalls;
-std::set<HANDLE> events;
-ULONG_PTR nextEvent = 0x800000;
+} pendingCall;
+const ULONG_PTR firstEvent = 0x800000;
 SimWaitStats waitStats = {};
 
-// Ends an overlapped call at once (waits 0) or leaves it pending. The caller's answer follows
-// the platform: TRUE when done at once, FALSE with ERROR_IO_PENDING, or the failure itself.
-BOOL IssueOverlapped(HANDLE file, LPOVERLAPPED overlapped, int waits, BOOL result, DWORD count)
+// The platform's answer to an overlapped call: TRUE when it ended at once, FALSE with
+// ERROR_IO_PENDING, or the failure itself.
+BOOL IssueOverlapped(LPOVERLAPPED overlapped, int waits, BOOL result, DWORD count)
 {
     if (waits == 0 && !result) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
-    pendingCalls[overlapped] = {file,  overlapped->hEvent, waits, waits == 0, result,
-                                count, ERROR_GEN_FAILURE};
-    if (waits == 0)
-        return TRUE;
+    pendingCall = {overlapped, waits, waits == 0, result, count, ERROR_GEN_FAILURE};
+    waitStats.pendingLive = 1;
     SetLastError(ERROR_IO_PENDING);
-    return FALSE;
+    return waits == 0;
 }
 
 } // namespace
@@ -69,8 +64,7 @@ void SimResetDevices()
     openLog.clear();
     openHandles.clear();
     handleStats = {};
-    pendingCalls.clear();
-    events.clear();
+    pendingCall = {};
     waitStats = {};
     nextHandle = 0x1000;
 }
@@ -181,7 +175,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
     if (overlapped) {
         device->writeOffsets.push_back(overlapped->Offset |
                                        static_cast<ULONGLONG>(overlapped->OffsetHigh) << 32);
-        return IssueOverlapped(file, overlapped, step.pendingWaits, step.result, reported);
+        return IssueOverlapped(overlapped, step.pendingWaits, step.result, reported);
     }
     if (written)
         *written = reported;
@@ -222,8 +216,7 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
         DEVICE_DESCRIPTOR descriptor = {device->vendorId, device->productId, 0x0100, 0x0409};
         memcpy(out, &descriptor, sizeof descriptor);
         if (overlapped)
-            return IssueOverlapped(handle, overlapped, device->ioctlPendingWaits, TRUE,
-                                   sizeof descriptor);
+            return IssueOverlapped(overlapped, device->ioctlPendingWaits, TRUE, sizeof descriptor);
         if (returned)
             *returned = sizeof descriptor;
         return TRUE;
@@ -239,7 +232,7 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
         if (count)
             memcpy(out, device->reply.data(), count);
         if (overlapped)
-            return IssueOverlapped(handle, overlapped, device->ioctlPendingWaits, TRUE, count);
+            return IssueOverlapped(overlapped, device->ioctlPendingWaits, TRUE, count);
         if (returned)
             *returned = count;
         return TRUE;
@@ -250,16 +243,10 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
 
 BOOL WINAPI CloseHandle(HANDLE object)
 {
-    if (events.erase(object) != 0) {
-        for (auto it = pendingCalls.begin(); it != pendingCalls.end();) {
-            if (it->second.event != object) {
-                ++it;
-                continue;
-            }
-            if (!it->second.done)
-                waitStats.badCalls++;
-            it = pendingCalls.erase(it);
-        }
+    if (reinterpret_cast<ULONG_PTR>(object) >= firstEvent) {
+        waitStats.eventsLive--;
+        // The driver still signals the event of a call in flight.
+        waitStats.badCalls += waitStats.pendingLive && !pendingCall.done;
         return TRUE;
     }
     SimDevice *device = DeviceOf(object);
@@ -276,87 +263,63 @@ BOOL WINAPI CloseHandle(HANDLE object)
 
 SimWaitStats SimWaits()
 {
-    SimWaitStats stats = waitStats;
-    stats.eventsLive = static_cast<int>(events.size());
-    stats.pendingLive = 0;
-    for (const auto &call : pendingCalls)
-        stats.pendingLive += call.second.done ? 0 : 1;
-    return stats;
+    return waitStats;
 }
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)
 {
-    HANDLE event = reinterpret_cast<HANDLE>(nextEvent);
-    nextEvent += 4;
-    events.insert(event);
-    return event;
+    waitStats.eventsLive++;
+    return reinterpret_cast<HANDLE>(firstEvent);
 }
 
-DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL, DWORD milliseconds,
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *, BOOL, DWORD milliseconds,
                                        DWORD wakeMask)
 {
-    SimPending *call = NULL;
-    for (auto &entry : pendingCalls)
-        if (count == 1 && entry.second.event == handles[0])
-            call = &entry.second;
-    if (call == NULL) {
+    SimPending &call = pendingCall;
+    if (!waitStats.pendingLive) {
         waitStats.badCalls++;
         return WAIT_FAILED;
     }
-    if (call->done)
+    if (call.done)
         return WAIT_OBJECT_0;
-    if (call->waitsLeft < 0) {
-        waitStats.timeouts++;
+    if (call.waitsLeft < 0) {
         SimAdvanceTicks(milliseconds);
         return WAIT_TIMEOUT;
     }
-    // Without QS_ALLINPUT the messages wait: the call simply ends.
-    if (!(wakeMask & QS_ALLINPUT))
-        call->waitsLeft = 0;
-    else
-        call->waitsLeft--;
-    call->done = call->waitsLeft == 0;
-    if (wakeMask & QS_ALLINPUT) {
-        waitStats.messageWakes++;
-        return WAIT_OBJECT_0 + count;
-    }
-    return WAIT_OBJECT_0;
+    // Without QS_ALLINPUT the messages wait and the call simply ends.
+    bool messages = (wakeMask & QS_ALLINPUT) != 0;
+    call.waitsLeft = messages ? call.waitsLeft - 1 : 0;
+    call.done = call.waitsLeft == 0;
+    return messages ? WAIT_OBJECT_0 + count : WAIT_OBJECT_0;
 }
 
-BOOL WINAPI CancelIo(HANDLE file)
+BOOL WINAPI CancelIo(HANDLE)
 {
     waitStats.cancels++;
-    for (auto &entry : pendingCalls) {
-        SimPending &call = entry.second;
-        if (call.file == file && !call.done) {
-            call.done = true;
-            call.result = FALSE;
-            call.count = 0;
-            call.error = ERROR_OPERATION_ABORTED;
-        }
-    }
+    // The call ends, aborted, once it is waited for: until then the driver still holds it.
+    if (waitStats.pendingLive && !pendingCall.done)
+        pendingCall = {pendingCall.overlapped, 0, false, FALSE, 0, ERROR_OPERATION_ABORTED};
     return TRUE;
 }
 
 BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD count, BOOL wait)
 {
-    auto found = pendingCalls.find(overlapped);
-    if (found == pendingCalls.end() || count == NULL) {
+    if (!waitStats.pendingLive || overlapped != pendingCall.overlapped || count == NULL) {
         waitStats.badCalls++;
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    SimPending call = found->second;
-    if (!call.done) {
+    if (wait && pendingCall.waitsLeft == 0)
+        pendingCall.done = true;
+    if (!pendingCall.done) {
         // Waiting here for a call that never ends would hang the test.
-        if (wait)
-            waitStats.badCalls++;
+        waitStats.badCalls += wait;
         SetLastError(ERROR_IO_INCOMPLETE);
         return FALSE;
     }
-    pendingCalls.erase(found);
-    *count = call.count;
-    if (!call.result)
-        SetLastError(call.error);
-    return call.result;
+    waitStats.pendingLive = 0;
+    *count = pendingCall.count;
+    if (!pendingCall.result)
+        SetLastError(pendingCall.error);
+    return pendingCall.result;
 }

@@ -131,8 +131,6 @@ SimHandleStats SimHandles();
 struct SimWaitStats {
     int eventsLive;
     int pendingLive; // overlapped calls issued and not yet seen to their end
-    int messageWakes;
-    int timeouts;
     int cancels;
     int badCalls; // an event closed, or a wait without its messages, while a call still pends
 };
