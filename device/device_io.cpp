@@ -13,8 +13,8 @@ void SetDeviceWaitPump(DeviceWaitPump pump)
 
 int OverlappedFor(int osFamily)
 {
-    // Windows 98 and Me accept the flag on few device drivers and complete nothing through
-    // it on most: there the calls stay plain blocking ones.
+    // Windows 98 and Me complete overlapped calls only on the devices whose drivers chose to:
+    // there the calls stay plain blocking ones.
     return osFamily == OS_WINDOWS_2000 || osFamily == OS_WINDOWS_XP_OR_LATER;
 }
 
