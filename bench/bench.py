@@ -482,7 +482,8 @@ def main():
     print(details)
     when = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     with open(args.results, "w") as f:
-        f.write("# Benchmark results\n\n")
+        f.write("# Benchmark results%s\n\n" % (
+            ": " + os.path.basename(args.tool) if args.tool else ""))
         f.write("Last run: %s\n\nMachine: %s\n\n" % (when, machine()))
         f.write("Commands:\n\n```sh\nbash bench/run.sh\n# which runs\n"
                 "cmake --preset windows && cmake --build --preset windows --target bench_programs\n"

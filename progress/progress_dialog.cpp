@@ -32,7 +32,7 @@ static DWORD lastForcedPaint = 0;
 
 // A screen shows at most one frame in about 16 ms, and a repaint of the bar costs about
 // 0.25 ms under Wine, more than writing a chunk takes on a fast link: painting every growing
-// step would make the window, not the printer, set the pace (bench/results.md). The benchmark
+// step would make the window, not the printer, set the pace (bench/results*.md). The benchmark
 // builds a copy with 0, which paints every growing step, to keep that measured.
 #ifndef PROGRESS_PAINT_INTERVAL_MS
 #define PROGRESS_PAINT_INTERVAL_MS 16
