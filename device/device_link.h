@@ -72,4 +72,14 @@ enum SendMode {
 // accepted, 0 otherwise. Opens and closes nothing.
 int SendToDevice(int mode, const void *data, void *reply, DWORD length);
 
+// A device call that has moved nothing for this long is cancelled and fails: Windows gives a
+// printer port as long before it gives up on a job.
+static const DWORD deviceStallLimitMs = 90000;
+
+// Runs the thread's pending window messages while a device call waits for the printer, so the
+// windows keep painting and answering. NULL (the start value): messages wait until the call
+// has ended, as with a blocking call.
+typedef void (*DeviceWaitPump)();
+void SetDeviceWaitPump(DeviceWaitPump pump);
+
 #endif

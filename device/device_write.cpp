@@ -1,6 +1,8 @@
 // Putting bytes on the wire to the printer found by the last lookup.
 #include "device/device_link.h"
 
+#include "device/link_state.h"
+
 #include <winioctl.h>
 
 #include <usbprint.h>
@@ -15,11 +17,16 @@ static int WriteWhole(const BYTE *data, DWORD length)
     DWORD sent = 0;
     do {
         DWORD written = 0;
-        if (!WriteFile(PrimaryHandle(), data + sent, length - sent, &written, NULL))
+        DeviceRequest request = {PrimaryHandle(), 0, data + sent, length - sent, NULL, 0,
+                                 StreamPosition()};
+        if (!DeviceCall(&request, &written))
             return 0;
+        // More than was offered is no count a driver can mean: nothing says where the stream
+        // stands after it.
         if (written == 0 || written > length - sent)
             return 0;
         sent += written;
+        AdvanceStreamPosition(written);
     } while (sent < length);
     return 1;
 }
@@ -34,10 +41,14 @@ static int SendVendorCommand(const BYTE *data, void *reply, DWORD length)
     if (data == NULL || length < vendorCommandLength)
         return 0;
     CopyMemory(command, data, vendorCommandLength);
-    return DeviceIoControl(PrimaryHandle(), IOCTL_USBPRINT_VENDOR_SET_COMMAND, command,
-                           vendorCommandLength, reply, reply ? length : 0, &returned, NULL)
-               ? 1
-               : 0;
+    DeviceRequest request = {PrimaryHandle(),
+                             IOCTL_USBPRINT_VENDOR_SET_COMMAND,
+                             command,
+                             vendorCommandLength,
+                             reply,
+                             reply ? length : 0,
+                             0};
+    return DeviceCall(&request, &returned);
 }
 
 int SendToDevice(int mode, const void *data, void *reply, DWORD length)

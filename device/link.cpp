@@ -19,6 +19,7 @@ static HANDLE primaryHandle = INVALID_HANDLE_VALUE;
 static HANDLE secondaryHandle = INVALID_HANDLE_VALUE;
 static int vendorId = 0;
 static int productId = 0;
+static ULONGLONG streamPosition = 0;
 
 LinkConfig DefaultLinkConfig()
 {
@@ -49,6 +50,18 @@ int CurrentLinkKind()
 {
     return linkKind;
 }
+int LookupOsFamily()
+{
+    return osFamily;
+}
+ULONGLONG StreamPosition()
+{
+    return streamPosition;
+}
+void AdvanceStreamPosition(DWORD count)
+{
+    streamPosition += count;
+}
 
 int CloseDeviceHandles()
 {
@@ -58,6 +71,8 @@ int CloseDeviceHandles()
         CloseHandle(secondaryHandle);
     primaryHandle = INVALID_HANDLE_VALUE;
     secondaryHandle = INVALID_HANDLE_VALUE;
+    streamPosition = 0;
+    SetHandlesOverlapped(0);
     return 1;
 }
 

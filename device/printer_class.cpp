@@ -148,23 +148,26 @@ static int ListHoldsId(char *list, DWORD limit, char *idCopy)
 }
 
 // Opens the device path into both handles. 0 with both closed when either open fails.
-static int OpenBothHandles(const char *path)
+static int OpenBothHandles(const char *path, int osFamily)
 {
+    int overlapped = OverlappedFor(osFamily);
+    DWORD flags = DeviceOpenFlags(FILE_ATTRIBUTE_NORMAL, overlapped);
     HANDLE handle =
         CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+                    OPEN_EXISTING, flags, NULL);
     SetPrimaryHandle(handle);
     if (handle == INVALID_HANDLE_VALUE) {
         CloseDeviceHandles();
         return 0;
     }
     handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+                         NULL, OPEN_EXISTING, flags, NULL);
     SetSecondaryHandle(handle);
     if (handle == INVALID_HANDLE_VALUE) {
         CloseDeviceHandles();
         return 0;
     }
+    SetHandlesOverlapped(overlapped);
     return 1;
 }
 
@@ -228,7 +231,7 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, detailSize, NULL, NULL))
         goto done;
 
-    found = OpenBothHandles(detail->DevicePath);
+    found = OpenBothHandles(detail->DevicePath, osFamily);
 
 done:
     if (!found)

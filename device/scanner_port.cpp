@@ -18,7 +18,16 @@ static HANDLE OpenPipe(const char *portName, int pipe)
     char pipeName[32];
     wsprintfA(pipeName, pipeFormats[pipe], portName);
     return CreateFileA(pipeName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       NULL, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM, NULL);
+                       NULL, OPEN_EXISTING,
+                       DeviceOpenFlags(FILE_ATTRIBUTE_SYSTEM, OverlappedFor(LookupOsFamily())),
+                       NULL);
+}
+
+// Opens the pipe into primaryHandle; every call on it is made the way it was opened.
+static void OpenPrimaryPipe(const char *portName, int pipe)
+{
+    SetPrimaryHandle(OpenPipe(portName, pipe));
+    SetHandlesOverlapped(OverlappedFor(LookupOsFamily()));
 }
 
 // 1 when the device behind the open pipe 0 reports these vendor and product IDs.
@@ -27,8 +36,9 @@ static int DescriptorMatches(HANDLE pipe0, int vendorId, int productId)
     DEVICE_DESCRIPTOR descriptor;
     DWORD returned = 0;
     ZeroMemory(&descriptor, sizeof descriptor);
-    if (!DeviceIoControl(pipe0, IOCTL_GET_DEVICE_DESCRIPTOR, NULL, 0, &descriptor,
-                         sizeof descriptor, &returned, NULL))
+    DeviceRequest request = {
+        pipe0, (DWORD)IOCTL_GET_DEVICE_DESCRIPTOR, NULL, 0, &descriptor, sizeof descriptor, 0};
+    if (!DeviceCall(&request, &returned))
         return 0;
     if ((int)(DWORD)descriptor.usVendorId != vendorId)
         return 0;
@@ -49,7 +59,7 @@ int FindScannerPort(int vendorId, int productId, int scanPipeMode)
 
     for (int port = 0; port < scannerPortCount && !found; port++) {
         wsprintfA(portName, "\\\\.\\Usbscan%d", port);
-        SetPrimaryHandle(OpenPipe(portName, 0));
+        OpenPrimaryPipe(portName, 0);
         if (PrimaryHandle() == INVALID_HANDLE_VALUE)
             continue;
         if (!DescriptorMatches(PrimaryHandle(), vendorId, productId)) {
@@ -60,7 +70,7 @@ int FindScannerPort(int vendorId, int productId, int scanPipeMode)
         SetSecondaryHandle(OpenPipe(portName, 1));
         if (scanPipeMode == 2) {
             CloseDeviceHandles();
-            SetPrimaryHandle(OpenPipe(portName, 2));
+            OpenPrimaryPipe(portName, 2);
             SetSecondaryHandle(OpenPipe(portName, 3));
         }
         // Every write goes to primaryHandle: a match that cannot be written is no printer found.

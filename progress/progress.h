@@ -16,6 +16,10 @@ void ProgressClose();
 // 0 whatever else holds.
 int ProgressStep(DWORD total, DWORD current);
 
+// Runs the thread's pending messages as a step does, without moving the bar: for the time a
+// step's caller spends waiting.
+void ProgressPumpMessages();
+
 // The window that owns the progress dialog and is disabled while it is open; none here.
 void SetOwnerWindow(HWND owner);
 

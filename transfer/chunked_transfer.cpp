@@ -51,8 +51,14 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     // arithmetic divides by the step count.
     if (image == NULL || imageLength == 0 || chunkSize == 0)
         return 0;
-    if (headerLength != 0 && !SendToDevice(sendMode, header, NULL, headerLength))
+    // While a send waits for the printer, the progress window keeps painting and answering:
+    // a window that stops answering is one the system offers to close, with the printer
+    // holding half an image.
+    SetDeviceWaitPump(ProgressPumpMessages);
+    if (headerLength != 0 && !SendToDevice(sendMode, header, NULL, headerLength)) {
+        SetDeviceWaitPump(NULL);
         return 0;
+    }
 
     stepCount = StepCount(imageLength, chunkSize);
     caption[0] = '\0';
@@ -80,5 +86,6 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     result = 1;
 done:
     ProgressClose();
+    SetDeviceWaitPump(NULL);
     return result;
 }

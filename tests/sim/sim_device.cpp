@@ -29,6 +29,33 @@ SimDevice *DeviceOf(HANDLE handle)
     return found == openHandles.end() ? NULL : found->second;
 }
 
+// The overlapped call in flight, from its issue until GetOverlappedResult reports its end (the
+// tool never has two). waitsLeft -1: pending until cancelled.
+struct SimPending {
+    LPOVERLAPPED overlapped;
+    int waitsLeft;
+    bool done;
+    BOOL result;
+    DWORD count;
+    DWORD error;
+} pendingCall;
+const ULONG_PTR firstEvent = 0x800000;
+SimWaitStats waitStats = {};
+
+// The platform's answer to an overlapped call: TRUE when it ended at once, FALSE with
+// ERROR_IO_PENDING, or the failure itself.
+BOOL IssueOverlapped(LPOVERLAPPED overlapped, int waits, BOOL result, DWORD count)
+{
+    if (waits == 0 && !result) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    pendingCall = {overlapped, waits, waits == 0, result, count, ERROR_GEN_FAILURE};
+    waitStats.pendingLive = 1;
+    SetLastError(ERROR_IO_PENDING);
+    return waits == 0;
+}
+
 } // namespace
 
 void SimResetDevices()
@@ -37,6 +64,8 @@ void SimResetDevices()
     openLog.clear();
     openHandles.clear();
     handleStats = {};
+    pendingCall = {};
+    waitStats = {};
     nextHandle = 0x1000;
 }
 
@@ -142,8 +171,14 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
         step = device->writePlan[call];
     DWORD accepted = step.accepted < toWrite ? step.accepted : toWrite;
     device->received.insert(device->received.end(), offered.begin(), offered.begin() + accepted);
+    DWORD reported = step.reported >= 0 ? static_cast<DWORD>(step.reported) : accepted;
+    if (overlapped) {
+        device->writeOffsets.push_back(overlapped->Offset |
+                                       static_cast<ULONGLONG>(overlapped->OffsetHigh) << 32);
+        return IssueOverlapped(overlapped, step.pendingWaits, step.result, reported);
+    }
     if (written)
-        *written = accepted;
+        *written = reported;
     if (!step.result)
         SetLastError(ERROR_GEN_FAILURE);
     return step.result;
@@ -180,6 +215,8 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
         }
         DEVICE_DESCRIPTOR descriptor = {device->vendorId, device->productId, 0x0100, 0x0409};
         memcpy(out, &descriptor, sizeof descriptor);
+        if (overlapped)
+            return IssueOverlapped(overlapped, device->ioctlPendingWaits, TRUE, sizeof descriptor);
         if (returned)
             *returned = sizeof descriptor;
         return TRUE;
@@ -194,6 +231,8 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
             count = outSize;
         if (count)
             memcpy(out, device->reply.data(), count);
+        if (overlapped)
+            return IssueOverlapped(overlapped, device->ioctlPendingWaits, TRUE, count);
         if (returned)
             *returned = count;
         return TRUE;
@@ -204,6 +243,12 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
 
 BOOL WINAPI CloseHandle(HANDLE object)
 {
+    if (reinterpret_cast<ULONG_PTR>(object) >= firstEvent) {
+        waitStats.eventsLive--;
+        // The driver still signals the event of a call in flight.
+        waitStats.badCalls += waitStats.pendingLive && !pendingCall.done;
+        return TRUE;
+    }
     SimDevice *device = DeviceOf(object);
     if (device == NULL) {
         handleStats.badCloses++;
@@ -214,4 +259,67 @@ BOOL WINAPI CloseHandle(HANDLE object)
     device->closed++;
     handleStats.closes++;
     return TRUE;
+}
+
+SimWaitStats SimWaits()
+{
+    return waitStats;
+}
+
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)
+{
+    waitStats.eventsLive++;
+    return reinterpret_cast<HANDLE>(firstEvent);
+}
+
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *, BOOL, DWORD milliseconds,
+                                       DWORD wakeMask)
+{
+    SimPending &call = pendingCall;
+    if (!waitStats.pendingLive) {
+        waitStats.badCalls++;
+        return WAIT_FAILED;
+    }
+    if (call.done)
+        return WAIT_OBJECT_0;
+    if (call.waitsLeft < 0) {
+        SimAdvanceTicks(milliseconds);
+        return WAIT_TIMEOUT;
+    }
+    // Without QS_ALLINPUT the messages wait and the call simply ends.
+    bool messages = (wakeMask & QS_ALLINPUT) != 0;
+    call.waitsLeft = messages ? call.waitsLeft - 1 : 0;
+    call.done = call.waitsLeft == 0;
+    return messages ? WAIT_OBJECT_0 + count : WAIT_OBJECT_0;
+}
+
+BOOL WINAPI CancelIo(HANDLE)
+{
+    waitStats.cancels++;
+    // The call ends, aborted, once it is waited for: until then the driver still holds it.
+    if (waitStats.pendingLive && !pendingCall.done)
+        pendingCall = {pendingCall.overlapped, 0, false, FALSE, 0, ERROR_OPERATION_ABORTED};
+    return TRUE;
+}
+
+BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD count, BOOL wait)
+{
+    if (!waitStats.pendingLive || overlapped != pendingCall.overlapped || count == NULL) {
+        waitStats.badCalls++;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (wait && pendingCall.waitsLeft == 0)
+        pendingCall.done = true;
+    if (!pendingCall.done) {
+        // Waiting here for a call that never ends would hang the test.
+        waitStats.badCalls += wait;
+        SetLastError(ERROR_IO_INCOMPLETE);
+        return FALSE;
+    }
+    waitStats.pendingLive = 0;
+    *count = pendingCall.count;
+    if (!pendingCall.result)
+        SetLastError(pendingCall.error);
+    return pendingCall.result;
 }

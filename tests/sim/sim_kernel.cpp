@@ -118,6 +118,11 @@ void SimSetTickCount(DWORD now)
     tickNow = now;
 }
 
+void SimAdvanceTicks(DWORD milliseconds)
+{
+    tickNow += milliseconds;
+}
+
 void SimSetTickStep(DWORD milliseconds)
 {
     tickStep = milliseconds;

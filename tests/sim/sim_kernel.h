@@ -59,6 +59,10 @@ void SimSetTickStep(DWORD milliseconds);
 struct SimWriteStep {
     BOOL result;
     DWORD accepted;
+    long reported = -1; // the count the call reports, when it differs from accepted
+    // On an overlapped handle: waits the call stays pending for, each ended by a message for
+    // the thread; -1: pending until cancelled, every wait running out its time.
+    int pendingWaits = 0;
 };
 
 struct SimIoctl {
@@ -78,11 +82,13 @@ struct SimDevice {
     USHORT productId = 0;
     std::vector<SimWriteStep> writePlan; // one step per WriteFile call; then every byte is taken
     BOOL vendorCommandResult = TRUE;
-    std::vector<BYTE> reply; // what a vendor command puts in its output buffer
+    std::vector<BYTE> reply;   // what a vendor command puts in its output buffer
+    int ioctlPendingWaits = 0; // as SimWriteStep::pendingWaits, for every control request
 
     // Record
-    std::vector<BYTE> received;    // every byte a write accepted, in order
-    std::vector<DWORD> writeSizes; // the length each WriteFile call offered
+    std::vector<BYTE> received;          // every byte a write accepted, in order
+    std::vector<DWORD> writeSizes;       // the length each WriteFile call offered
+    std::vector<ULONGLONG> writeOffsets; // the OVERLAPPED offset of each overlapped write
     std::vector<SimIoctl> ioctls;
     int opened = 0;
     int closed = 0;
@@ -115,6 +121,17 @@ struct SimHandleStats {
     int badCalls;  // I/O calls that broke the platform's rules (missing count pointers, ...)
 };
 SimHandleStats SimHandles();
+
+// Overlapped calls and the waits for them (CreateEventA, MsgWaitForMultipleObjects, CancelIo,
+// GetOverlappedResult). A wait for a call pending until cancelled moves GetTickCount's clock
+// on by the time it was given.
+struct SimWaitStats {
+    int eventsLive;
+    int pendingLive; // overlapped calls issued and not yet seen to their end
+    int cancels;
+    int badCalls; // an event closed, or a wait without its messages, while a call still pends
+};
+SimWaitStats SimWaits();
 
 // The device name an open handle refers to; empty when the handle is not open.
 std::string SimHandleName(HANDLE handle);

@@ -4,5 +4,6 @@
 
 void SimResetDevices();
 void SimResetSetup();
+void SimAdvanceTicks(DWORD milliseconds);
 
 #endif

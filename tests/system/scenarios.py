@@ -325,7 +325,8 @@ def own_interface_opened(ctx):
 
 
 def older_windows(ctx):
-    """The ready state on the versions whose hardware-ID read differs (98, Me) and on 2000, XP."""
+    """The ready state on the versions whose hardware-ID read differs (98, Me) and on 2000, XP;
+    on 98 a whole transfer too."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     ctx.printers.plug(OTHER, None)
@@ -340,6 +341,9 @@ def older_windows(ctx):
             check((reported["major"], reported["minor"]) == expected,
                   "Wine reports %s as %r" % (version, reported))
             proc, _ = start_tool(ctx, "ready", "tool-" + version)
+            if version == "win98":  # plain blocking writes there
+                expect_state(ctx, last(transfer(ctx), "update"), "done")
+                expect_received(ctx, rx)
             exit_tool(ctx, proc)
             seen.append("%s %d.%d" % (version, *expected))
     finally:
@@ -546,6 +550,65 @@ def session_waits_for_transfer(ctx):
     proc, _ = start_tool(ctx, "ready", "tool-ready")
     check(end_session(ctx) == 0 and wine.wait_exit(proc, DIALOG_TIMEOUT) is not None,
           "the session could not end in the ready state")
+
+
+def follow_transfer(ctx, timeout):
+    """Starts the driver pressing Transfer and asking the progress dialog with WM_NULL for as
+    long as it is there; returns the running driver."""
+    return ctx.session.start_driver("transfer", "--ping", "--timeout", str(timeout * 1000))
+
+
+def driver_events(drv, timeout):
+    check(wine.wait_exit(drv, timeout) == 0, "the driver did not see the transfer end")
+    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
+        return wine.parse_events(f.read())
+
+
+STALL_LIMIT = 90
+
+
+def printer_holds(ctx, resume_after):
+    """The printer takes no byte for resume_after seconds half-way (as while it erases its
+    flash), or never again (None). The progress dialog answers WM_NULL throughout. After the
+    pause the image arrives byte-exact; after a stop the tool gives up at the limit: the failed
+    state, no progress dialog left, and Exit ends with 0."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    drv = follow_transfer(ctx, TRANSFER_TIMEOUT + STALL_LIMIT)
+    check(rx.wait_for(len(ctx.expected_stream()) // 2, TRANSFER_TIMEOUT), "never half-way")
+    rx.pause()
+    stopped = time.monotonic()
+    if resume_after:
+        time.sleep(resume_after)
+        rx.resume()
+    events = driver_events(drv, TRANSFER_TIMEOUT + STALL_LIMIT)
+    took = time.monotonic() - stopped
+    pings = last(events, "pings")
+    check(pings["count"] > 0 and pings["unanswered"] == 0 and pings["hung"] == 0,
+          "the progress dialog stopped answering: %s" % pings)
+    expect_state(ctx, last(events, "update"), "done" if resume_after else "failed")
+    if resume_after:
+        expect_received(ctx, rx)
+    else:
+        # The limit runs from the start of the write that stalled.
+        check(STALL_LIMIT - 5 <= took <= STALL_LIMIT + 30, "gave up after %.1f s" % took)
+        snap = last(ctx.session.driver("snapshot")[1], "snapshot")
+        check(snap["progressDialogs"] == 0, "a progress dialog was left: %s" % snap)
+    ctx.note("printer held at %d bytes; %s %.1f s later; %d WM_NULL answered, longest %.0f ms, "
+             "longest without an answer %.0f ms" % (rx.count(), "done" if resume_after else
+                                                    "failed", took, pings["count"],
+                                                    pings["longestMs"], pings["longestSilenceMs"]))
+    exit_tool(ctx, proc)
+
+
+def printer_pauses(ctx):
+    printer_holds(ctx, 10)
+
+
+def printer_stops(ctx):
+    printer_holds(ctx, None)
 
 
 # -- measurements ------------------------------------------------------------------------
@@ -756,6 +819,10 @@ GROUPS = {
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
     "session": ("en", [session_waits_for_transfer]),
+
+
+    "printer_waits": ("en", [printer_pauses]),
+    "printer_stops": ("en", [printer_stops]),
 }
 
 

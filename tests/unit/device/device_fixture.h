@@ -32,6 +32,11 @@ class DeviceLinkTest : public ::testing::Test
         EXPECT_EQ(handles.live, 0) << "device handles left open";
         EXPECT_EQ(handles.badCloses, 0) << "handles closed that were not open";
         EXPECT_EQ(handles.badCalls, 0) << "device I/O calls against the platform's rules";
+        SimWaitStats waits = SimWaits();
+        EXPECT_EQ(waits.eventsLive, 0) << "events of overlapped calls not released";
+        EXPECT_EQ(waits.pendingLive, 0) << "overlapped calls left pending";
+        EXPECT_EQ(waits.badCalls, 0) << "an event released or waited for against the rules";
+        SetDeviceWaitPump(NULL);
     }
 
     // Blocks and device-information sets never outlive the call that took them.

@@ -80,6 +80,74 @@ TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStream)
     std::vector<BYTE> expected = header;
     expected.insert(expected.end(), image.begin(), image.end());
     EXPECT_TRUE(SameBytes(expected, printer.received));
+    // Each write lands where the stream stands, so a regular file behind the path sees it too.
+    ULONGLONG position = 0;
+    for (size_t call = 0; call < printer.writeOffsets.size(); call++) {
+        EXPECT_EQ(printer.writeOffsets[call], position) << "write " << call;
+        position += std::min<DWORD>(printer.writeSizes[call], 1000);
+    }
+    EXPECT_EQ(position, expected.size());
+}
+
+int pumped = 0;
+void CountingPump()
+{
+    pumped++;
+}
+
+TEST_F(DeviceWriteTest, OverlappedWritesWaitWithMessagesRunningAndGiveUpAtTheLimit)
+{
+    struct Row {
+        const char *label;
+        std::vector<SimWriteStep> plan; // {result, accepted, reported, pendingWaits}
+        bool pump;
+        int expected;
+        int pumps;
+        int cancels;
+    } rows[] = {
+        {"completions in pieces after messages",
+         {{TRUE, 100, -1, 2}, {TRUE, 1, -1, 0}, {TRUE, 4000, -1, 3}},
+         true,
+         1,
+         5,
+         0},
+        {"no pump given: the messages wait", {{TRUE, 4096, -1, 3}}, false, 1, 0, 0},
+        {"a completion counting more than offered", {{TRUE, 4096, 4097, 1}}, true, 0, 1, 0},
+        {"a completion with an error", {{FALSE, 0, -1, 1}}, true, 0, 1, 0},
+        {"a printer that stops", {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}}, true, 0, 1, 1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        CloseDeviceHandles();
+        SimKernelReset();
+        SimSetTickStep(0);
+        SimDevice &printer = FindSimPrinter();
+        printer.writePlan = row.plan;
+        pumped = 0;
+        SetDeviceWaitPump(row.pump ? CountingPump : NULL);
+        std::vector<BYTE> data = Pattern(4096);
+        DWORD before = GetTickCount();
+
+        EXPECT_EQ(SendToDevice(SEND_WRITE, data.data(), NULL, 4096), row.expected);
+        EXPECT_EQ(pumped, row.pumps);
+        EXPECT_EQ(SimWaits().cancels, row.cancels);
+        // Given up exactly at the limit, not before, and not waiting on after it.
+        EXPECT_EQ(GetTickCount() - before, row.cancels ? deviceStallLimitMs : 0);
+        EXPECT_EQ(SimWaits().eventsLive, 0);
+        EXPECT_EQ(SimWaits().pendingLive, 0);
+    }
+}
+
+TEST_F(DeviceWriteTest, AVendorCommandWaitsLikeAWrite)
+{
+    SimDevice &printer = FindSimPrinter();
+    printer.ioctlPendingWaits = 3;
+    pumped = 0;
+    SetDeviceWaitPump(CountingPump);
+    std::vector<BYTE> data = Pattern(8);
+
+    EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data.data(), NULL, 8), 1);
+    EXPECT_EQ(pumped, 3);
 }
 
 TEST_F(DeviceWriteTest, FailsWithoutAnOpenPrinter)

@@ -120,22 +120,29 @@ TEST_F(PrinterClassTest, MatchesOnlyAWholeEntryIgnoringAsciiCase)
 
 TEST_F(PrinterClassTest, OpensAsTheUsbPrinterDriverExpects)
 {
-    SimAddPrinter(PathOf(0), {configuredId});
+    // Overlapped from Windows 2000 on; plain on 98, Me and anything unclassified.
+    for (int family : {0, 1, -1, 2, 3}) {
+        SCOPED_TRACE("OsFamily " + std::to_string(family));
+        CloseDeviceHandles();
+        SimKernelReset();
+        SimAddPrinter(PathOf(0), {configuredId});
 
-    ASSERT_EQ(Lookup(configuredId), 1);
+        ASSERT_EQ(Lookup(configuredId, family), 1);
 
-    SimSetupStats setup = SimSetup();
-    EXPECT_EQ(setup.lastFlags, static_cast<DWORD>(DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-    EXPECT_FALSE(setup.lastHadEnumerator);
-    EXPECT_FALSE(setup.lastHadParent);
-    ASSERT_EQ(SimOpenLog().size(), 2u);
-    for (const SimOpen &open : SimOpenLog()) {
-        EXPECT_EQ(open.access, GENERIC_READ | GENERIC_WRITE);
-        EXPECT_EQ(open.share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE));
-        EXPECT_EQ(open.disposition, static_cast<DWORD>(OPEN_EXISTING));
-        EXPECT_EQ(open.flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-        EXPECT_FALSE(open.hadSecurity);
-        EXPECT_FALSE(open.hadTemplate);
+        SimSetupStats setup = SimSetup();
+        EXPECT_EQ(setup.lastFlags, static_cast<DWORD>(DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+        EXPECT_FALSE(setup.lastHadEnumerator);
+        EXPECT_FALSE(setup.lastHadParent);
+        ASSERT_EQ(SimOpenLog().size(), 2u);
+        for (const SimOpen &open : SimOpenLog()) {
+            EXPECT_EQ(open.access, GENERIC_READ | GENERIC_WRITE);
+            EXPECT_EQ(open.share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE));
+            EXPECT_EQ(open.disposition, static_cast<DWORD>(OPEN_EXISTING));
+            EXPECT_EQ(open.flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL) |
+                                      (family >= 2 ? FILE_FLAG_OVERLAPPED : 0));
+            EXPECT_FALSE(open.hadSecurity);
+            EXPECT_FALSE(open.hadTemplate);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/ui_shared.h"
 #include "device/device_link.h"
+#include "progress/progress.h"
 #include "resources/resource.h"
 #include "sim_ui.h"
 #include "transfer/firmware_image.h"
@@ -162,12 +163,15 @@ TEST(TransferFirmware, NamesTheModuleClearsTheOwnerAndAnswersOneOrZero)
         const char *label;
         int refuseSend;
         int expected;
-    } cases[] = {{"success", 0, 1}, {"failure", 2, 0}};
+    } cases[] = {{"success", 0, 1}, {"failure", 2, 0}, {"header refused", 1, 0}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         Reset();
         SetModuleInstance(NULL);
         Log().refuseSend = c.refuseSend;
+        // Every send waits with the progress window's messages running; nothing after it does.
+        int pumpless = 0;
+        Log().duringSend = [&pumpless](int) { pumpless += Log().waitPump != ProgressPumpMessages; };
         HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x10000000);
         std::vector<BYTE> image = TestImage(10);
 
@@ -176,6 +180,8 @@ TEST(TransferFirmware, NamesTheModuleClearsTheOwnerAndAnswersOneOrZero)
         EXPECT_EQ(instance, ModuleInstance());
         ASSERT_FALSE(Log().trace.empty());
         EXPECT_EQ("owner0", Log().trace[0]) << "the owner is cleared before anything is sent";
+        EXPECT_EQ(pumpless, 0);
+        EXPECT_TRUE(Log().waitPump == nullptr) << "the pump outlived the transfer";
     }
 }
 

@@ -23,3 +23,8 @@ void SetOwnerWindow(HWND owner)
 {
     Log().trace.push_back(owner == NULL ? "owner0" : "owner");
 }
+
+void ProgressPumpMessages()
+{
+    Log().trace.push_back("pump");
+}

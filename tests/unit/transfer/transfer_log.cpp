@@ -52,3 +52,8 @@ int SendToDevice(int mode, const void *data, void *reply, DWORD length)
     log.received.insert(log.received.end(), bytes, bytes + length);
     return 1;
 }
+
+void SetDeviceWaitPump(DeviceWaitPump pump)
+{
+    Log().waitPump = pump;
+}

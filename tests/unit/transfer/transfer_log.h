@@ -21,8 +21,9 @@ struct TransferLog {
     std::vector<const BYTE *> pieces; // the data pointer of each send
     std::vector<DWORD> lengths;
     std::vector<int> modes;
-    int repliesAsked = 0;       // sends given a reply buffer
-    std::vector<BYTE> received; // every byte of every accepted send, in order
+    int repliesAsked = 0;         // sends given a reply buffer
+    std::vector<BYTE> received;   // every byte of every accepted send, in order
+    void (*waitPump)() = nullptr; // what the transfer gave the device link to wait with
 };
 
 TransferLog &Log();

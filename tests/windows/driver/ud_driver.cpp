@@ -19,6 +19,7 @@ struct Options {
     HWND notWindow;
     int closeProgress;
     int postCommand;
+    int ping;
 };
 
 static double NowMs()
@@ -302,6 +303,13 @@ static int CommandTransfer(const Options &options)
     char frameText[64] = "";
     int percents[256];
     int percentCount = 0;
+    // With --ping: how the progress dialog answers WM_NULL for as long as it is there.
+    int pings = 0;
+    int pingsUnanswered = 0;
+    int hungSeen = 0;
+    double longestPing = 0;
+    double longestSilence = 0;
+    double lastAnswer = 0;
     for (;;) {
         double now = NowMs();
         if (now - clicked > options.timeoutMs) {
@@ -326,6 +334,27 @@ static int CommandTransfer(const Options &options)
             if (text[0] != '\0' && strcmp(text, frameText) != 0 && percentCount < 256) {
                 lstrcpynA(frameText, text, sizeof frameText);
                 percents[percentCount++] = atoi(text);
+            }
+            if (options.ping && IsWindow(progress)) {
+                double asked = NowMs();
+                DWORD_PTR answer = 0;
+                LRESULT ok =
+                    SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer);
+                double answered = NowMs();
+                pings++;
+                if (ok) {
+                    if (lastAnswer == 0)
+                        lastAnswer = asked;
+                    if (answered - lastAnswer > longestSilence)
+                        longestSilence = answered - lastAnswer;
+                    lastAnswer = answered;
+                } else if (IsWindow(progress)) {
+                    pingsUnanswered++;
+                }
+                if (answered - asked > longestPing)
+                    longestPing = answered - asked;
+                if (IsHungAppWindow(progress))
+                    hungSeen++;
             }
             if (!IsWindow(progress)) {
                 progressGone = 1;
@@ -352,6 +381,10 @@ static int CommandTransfer(const Options &options)
             for (int i = 0; i < percentCount; i++)
                 printf("%s%d", i == 0 ? "" : ",", percents[i]);
             printf("]}\n");
+            if (options.ping)
+                printf("{\"event\":\"pings\",\"count\":%d,\"unanswered\":%d,\"hung\":%d,"
+                       "\"longestMs\":%.1f,\"longestSilenceMs\":%.1f}\n",
+                       pings, pingsUnanswered, hungSeen, longestPing, longestSilence);
             PutUpdateDialog("update", next, ms);
             return 0;
         }
@@ -417,6 +450,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->notWindow = NULL;
     options->closeProgress = 0;
     options->postCommand = 0;
+    options->ping = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -426,6 +460,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->closeProgress = 1;
         else if (strcmp(argv[i], "--post-command") == 0)
             options->postCommand = 1;
+        else if (strcmp(argv[i], "--ping") == 0)
+            options->ping = 1;
         else
             return 0;
     }
@@ -439,7 +475,7 @@ int main(int argc, char **argv)
         fprintf(
             stderr,
             "usage: ud_driver snapshot | devices | wait | escape | click action|exit | transfer "
-            "[--timeout ms] [--not hwnd] [--close-progress] [--post-command]\n");
+            "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping]\n");
         return 2;
     }
     const char *command = argv[1];
