@@ -1,10 +1,9 @@
-// The platform's GUI entry point.
+// The process entry point: the tool needs none of the C runtime's start-up (no command line,
+// no environment, no static constructors, no floating point, no thread-local data), so the
+// executable starts here and stays within its size budget.
 #include "app/update_loop.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+extern "C" void WINAPI UpdateToolStart()
 {
-    (void)previous;
-    (void)commandLine;
-    (void)showCommand;
-    return RunUpdateTool(instance);
+    ExitProcess((UINT)RunUpdateTool(GetModuleHandleA(NULL)));
 }

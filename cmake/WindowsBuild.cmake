@@ -23,7 +23,8 @@ target_compile_options(UpdateTool PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -ffunction-sections -fdata-sections -Wall -Wextra>)
 target_link_options(UpdateTool PRIVATE
-    -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+    -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp
+    -nostartfiles -Wl,--entry=_UpdateToolStart@0)
 target_link_libraries(UpdateTool PRIVATE setupapi)
 set_target_properties(UpdateTool PROPERTIES OUTPUT_NAME UpdateTool)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
