@@ -40,11 +40,10 @@ static INT_PTR CALLBACK MinimalDialogProc(HWND window, UINT message, WPARAM wPar
     }
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+// Started the way the tool is, at an entry point of its own without the C runtime's start-up.
+extern "C" void WINAPI UpdateToolStart()
 {
-    (void)previous;
-    (void)commandLine;
-    (void)showCommand;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), NULL, MinimalDialogProc, 0);
-    return 0;
+    DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_UPDATE), NULL, MinimalDialogProc,
+                    0);
+    ExitProcess(0);
 }
