@@ -28,6 +28,11 @@ void SetHandlesOverlapped(int overlapped)
     overlappedHandles = overlapped;
 }
 
+int DeviceCallsOverlap()
+{
+    return overlappedHandles;
+}
+
 // Waits for the call behind overlapped to end, running the wait pump whenever a message
 // arrives. A call that has not ended within the stall limit is cancelled, and its end awaited
 // before the caller may release the OVERLAPPED and its event: the driver still writes to both
@@ -35,6 +40,8 @@ void SetHandlesOverlapped(int overlapped)
 static int AwaitCompletion(HANDLE handle, OVERLAPPED *overlapped, DWORD *count)
 {
     DWORD started = GetTickCount();
+    if (waitPump != NULL)
+        waitPump();
     for (;;) {
         if (GetOverlappedResult(handle, overlapped, count, FALSE))
             return 1;

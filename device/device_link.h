@@ -76,10 +76,14 @@ int SendToDevice(int mode, const void *data, void *reply, DWORD length);
 // printer port as long before it gives up on a job.
 static const DWORD deviceStallLimitMs = 90000;
 
-// Runs the thread's pending window messages while a device call waits for the printer, so the
-// windows keep painting and answering. NULL (the start value): messages wait until the call
-// has ended, as with a blocking call.
+// Runs while a device call waits for the printer: once as soon as the call is under way, so
+// the caller's own work overlaps the printer's, then whenever a message arrives, so the windows
+// keep painting and answering. NULL (the start value): messages wait until the call has ended,
+// as with a blocking call.
 typedef void (*DeviceWaitPump)();
 void SetDeviceWaitPump(DeviceWaitPump pump);
+
+// 1 when device calls run under way with the wait pump, 0 when they block (older Windows).
+int DeviceCallsOverlap();
 
 #endif

@@ -29,6 +29,32 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
     return sent != 0 ? 1 : 0;
 }
 
+// The progress step of the piece last sent, run while the next piece is on its way to the
+// printer: on a fast link the bar's work would otherwise sit between two writes and set the
+// pace. Blocking writes run no pump: there the step follows its piece at once, as it always did.
+static DWORD stepTotal = 0;
+static DWORD deferredStep = 0;
+static int stepDeferred = 0;
+
+static void RunDeferredStep()
+{
+    if (!stepDeferred)
+        return;
+    stepDeferred = 0;
+    // "Stop" means the dialog was closed or asked to cancel; a closed one runs no more
+    // messages, and the session guard must still answer.
+    if (ProgressStep(stepTotal, deferredStep))
+        SessionGuardPump();
+}
+
+static void TransferWaitPump()
+{
+    if (stepDeferred)
+        RunDeferredStep();
+    else
+        ProgressPumpMessages();
+}
+
 // The number of progress steps: one per piece, the last piece possibly short. Written without
 // the usual (length + size - 1) so that a length near 4 GiB cannot wrap to a small count.
 static DWORD StepCount(DWORD imageLength, DWORD chunkSize)
@@ -54,13 +80,15 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     // While a send waits for the printer, the progress window keeps painting and answering:
     // a window that stops answering is one the system offers to close, with the printer
     // holding half an image.
-    SetDeviceWaitPump(ProgressPumpMessages);
+    stepDeferred = 0;
+    SetDeviceWaitPump(TransferWaitPump);
     if (headerLength != 0 && !SendToDevice(sendMode, header, NULL, headerLength)) {
         SetDeviceWaitPump(NULL);
         return 0;
     }
 
     stepCount = StepCount(imageLength, chunkSize);
+    stepTotal = stepCount;
     caption[0] = '\0';
     LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
     ProgressOpen(IDS_TRANSFERRING, 0, caption);
@@ -71,20 +99,23 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     while (remaining > chunkSize) {
         if (!SendToDevice(sendMode, image + offset, NULL, chunkSize))
             goto done;
+        RunDeferredStep();
         remaining -= chunkSize;
         offset += chunkSize;
         index += 1;
-        // "Stop" means the dialog was closed or asked to cancel; a closed one runs no more
-        // messages, and the session guard must still answer.
-        if (ProgressStep(stepCount, index))
-            SessionGuardPump();
+        deferredStep = index;
+        stepDeferred = 1;
+        if (!DeviceCallsOverlap())
+            RunDeferredStep();
     }
     // The last piece, short or of full size, always goes here; remaining is at least 1.
     if (!SendToDevice(sendMode, image + offset, NULL, remaining))
         goto done;
+    RunDeferredStep();
     ProgressStep(stepCount, stepCount);
     result = 1;
 done:
+    stepDeferred = 0;
     ProgressClose();
     SetDeviceWaitPump(NULL);
     return result;

@@ -57,3 +57,8 @@ void SetDeviceWaitPump(DeviceWaitPump pump)
 {
     Log().waitPump = pump;
 }
+
+int DeviceCallsOverlap()
+{
+    return Log().callsOverlap;
+}

@@ -14,6 +14,7 @@ struct TransferLog {
     int refuseSend = 0; // the nth SendToDevice call fails (1: the first); 0: none
     int stepResult = 0; // what the recording ProgressStep answers (1: "stop")
     std::function<void(int send)> duringSend; // runs inside each SendToDevice call
+    int callsOverlap = 0;                     // what DeviceCallsOverlap answers
 
     // Record
     // "send24", "send4096!" (refused), "open206/0/Update Tool", "step3/0", "close", "owner0"
