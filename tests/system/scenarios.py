@@ -728,6 +728,24 @@ def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=No
              (x1 + 1 - x0, frame_right - x0, 100 * shown, 100 * fraction))
 
 
+def shoot_progress(ctx, rx, name, part, **colours):
+    """Transfers, holding the printer at 1/part of the stream for a screenshot of the progress
+    dialog, whose bar must be drawn as long as what the printer holds; the driver's events."""
+    total = len(ctx.expected_stream())
+    drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
+    check(rx.wait_for(total // part, TRANSFER_TIMEOUT), "the transfer never reached 1/%d" % part)
+    rx.pause()
+    try:
+        shot = screenshot(ctx, name)
+        received = rx.count()
+    finally:
+        rx.resume()
+    check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
+    events = wine.parse_events(log_text(drv))
+    expect_bar(ctx, shot, last(events, "progress")["rect"], received / total, **colours)
+    return events
+
+
 def screenshots(ctx):
     """Not found, ready, progress at mid-bar, done, and failed, as the user sees them."""
     ctx.printers.remove_all()
@@ -739,20 +757,8 @@ def screenshots(ctx):
     wait_dialog(ctx, "ready")
     screenshot(ctx, "ready")
 
-    total = len(ctx.expected_stream())
-    drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
-    check(rx.wait_for(total // 2, TRANSFER_TIMEOUT), "the transfer never reached half-way")
-    rx.pause()
-    try:
-        shot = screenshot(ctx, "progress")
-        received = rx.count()
-    finally:
-        rx.resume()
-    check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
-    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
-        events = wine.parse_events(f.read())
+    events = shoot_progress(ctx, rx, "progress", 2)
     expect_progress_seen(ctx, events)
-    expect_bar(ctx, shot, last(events, "progress")["rect"], received / total)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
     screenshot(ctx, "done")
@@ -785,19 +791,8 @@ def high_contrast(ctx):
         ctx.printers.plug(TARGET, rx.path)
         proc, _ = start_tool(ctx, "ready")
         screenshot(ctx, "high-contrast-ready")
-        total = len(ctx.expected_stream())
-        drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
-        check(rx.wait_for(total // 4, TRANSFER_TIMEOUT), "the transfer never reached a quarter")
-        rx.pause()
-        try:
-            shot = screenshot(ctx, "high-contrast-progress")
-            received = rx.count()
-        finally:
-            rx.resume()
-        check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
-        events = wine.parse_events(log_text(drv))
-        expect_bar(ctx, shot, last(events, "progress")["rect"], received / total,
-                   window=(0, 0, 0), text=(255, 255, 255))
+        shoot_progress(ctx, rx, "high-contrast-progress", 4, window=(0, 0, 0),
+                       text=(255, 255, 255))
         expect_received(ctx, rx)
         exit_tool(ctx, proc)
     finally:
