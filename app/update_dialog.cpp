@@ -7,22 +7,10 @@
 static int uiState = 0;
 static int retryRequested = 0;
 
-void SetUiState(int state)
-{
-    uiState = state;
-}
-int UiState()
-{
-    return uiState;
-}
-int RetryRequested()
-{
-    return retryRequested;
-}
-void SetRetryRequested(int value)
-{
-    retryRequested = value;
-}
+void SetUiState(int state) { uiState = state; }
+int UiState() { return uiState; }
+int RetryRequested() { return retryRequested; }
+void SetRetryRequested(int value) { retryRequested = value; }
 
 // A string that fails to load leaves the control empty rather than showing stale text.
 static void SetItemFromTable(HWND window, int itemId, UINT stringId)

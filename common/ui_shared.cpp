@@ -5,15 +5,9 @@ static HINSTANCE moduleInstance = NULL;
 static int screenWidth = 0;
 static int screenHeight = 0;
 
-HINSTANCE ModuleInstance()
-{
-    return moduleInstance;
-}
+HINSTANCE ModuleInstance() { return moduleInstance; }
 
-void SetModuleInstance(HINSTANCE instance)
-{
-    moduleInstance = instance;
-}
+void SetModuleInstance(HINSTANCE instance) { moduleInstance = instance; }
 
 POINT CenteredPosition(int width, int height, int w, int h)
 {

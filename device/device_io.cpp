@@ -6,10 +6,7 @@
 static DeviceWaitPump waitPump = NULL;
 static int overlappedHandles = 0;
 
-void SetDeviceWaitPump(DeviceWaitPump pump)
-{
-    waitPump = pump;
-}
+void SetDeviceWaitPump(DeviceWaitPump pump) { waitPump = pump; }
 
 int OverlappedFor(int osFamily)
 {
@@ -23,15 +20,9 @@ DWORD DeviceOpenFlags(DWORD attributes, int overlapped)
     return overlapped ? attributes | FILE_FLAG_OVERLAPPED : attributes;
 }
 
-void SetHandlesOverlapped(int overlapped)
-{
-    overlappedHandles = overlapped;
-}
+void SetHandlesOverlapped(int overlapped) { overlappedHandles = overlapped; }
 
-int DeviceCallsOverlap()
-{
-    return overlappedHandles;
-}
+int DeviceCallsOverlap() { return overlappedHandles; }
 
 // Waits for the call behind overlapped to end, running the wait pump whenever a message
 // arrives. A call that has not ended within the stall limit is cancelled, and its end awaited

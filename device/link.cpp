@@ -30,38 +30,14 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
-HANDLE PrimaryHandle()
-{
-    return primaryHandle;
-}
-HANDLE SecondaryHandle()
-{
-    return secondaryHandle;
-}
-void SetPrimaryHandle(HANDLE handle)
-{
-    primaryHandle = handle;
-}
-void SetSecondaryHandle(HANDLE handle)
-{
-    secondaryHandle = handle;
-}
-int CurrentLinkKind()
-{
-    return linkKind;
-}
-int LookupOsFamily()
-{
-    return osFamily;
-}
-ULONGLONG StreamPosition()
-{
-    return streamPosition;
-}
-void AdvanceStreamPosition(DWORD count)
-{
-    streamPosition += count;
-}
+HANDLE PrimaryHandle() { return primaryHandle; }
+HANDLE SecondaryHandle() { return secondaryHandle; }
+void SetPrimaryHandle(HANDLE handle) { primaryHandle = handle; }
+void SetSecondaryHandle(HANDLE handle) { secondaryHandle = handle; }
+int CurrentLinkKind() { return linkKind; }
+int LookupOsFamily() { return osFamily; }
+ULONGLONG StreamPosition() { return streamPosition; }
+void AdvanceStreamPosition(DWORD count) { streamPosition += count; }
 
 int CloseDeviceHandles()
 {

@@ -42,10 +42,7 @@ static const DWORD paintInterval = PROGRESS_PAINT_INTERVAL_MS;
 // The widest percentage the bar shows: the text is centred once, for this width.
 static const char referencePercent[] = "100%";
 
-void SetOwnerWindow(HWND owner)
-{
-    ownerWindow = owner;
-}
+void SetOwnerWindow(HWND owner) { ownerWindow = owner; }
 
 DWORD BarFillWidth(DWORD total, DWORD current, int width, int scale, int offset)
 {
@@ -73,10 +70,7 @@ POINT PercentTextOrigin(RECT bar, SIZE extent)
     return origin;
 }
 
-COLORREF BarColour(COLORREF windowColour)
-{
-    return windowColour ^ 0x00FF00FFu;
-}
+COLORREF BarColour(COLORREF windowColour) { return windowColour ^ 0x00FF00FFu; }
 
 RECT InnerBarRect(RECT frame)
 {
@@ -205,10 +199,7 @@ static int PumpProgressMessages()
     return cancelRequested ? 0 : 1;
 }
 
-void ProgressPumpMessages()
-{
-    PumpProgressMessages();
-}
+void ProgressPumpMessages() { PumpProgressMessages(); }
 
 int ProgressStep(DWORD total, DWORD current)
 {

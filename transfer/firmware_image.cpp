@@ -54,17 +54,8 @@ done:
     return result;
 }
 
-const BYTE *FirmwareImage()
-{
-    return imagePointer;
-}
+const BYTE *FirmwareImage() { return imagePointer; }
 
-DWORD FirmwareImageLength()
-{
-    return imageLength;
-}
+DWORD FirmwareImageLength() { return imageLength; }
 
-const BYTE *TransferHeader()
-{
-    return transferHeader;
-}
+const BYTE *TransferHeader() { return transferHeader; }

@@ -34,10 +34,7 @@ struct Device {
     std::string bytes;
 };
 
-std::string PathOf(size_t device)
-{
-    return "\\\\?\\usb#printer" + std::to_string(device);
-}
+std::string PathOf(size_t device) { return "\\\\?\\usb#printer" + std::to_string(device); }
 
 void Check(bool holds, const char *what)
 {

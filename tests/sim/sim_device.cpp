@@ -84,10 +84,7 @@ SimDevice *SimFindDevice(const std::string &name)
     return NULL;
 }
 
-const std::vector<SimOpen> &SimOpenLog()
-{
-    return openLog;
-}
+const std::vector<SimOpen> &SimOpenLog() { return openLog; }
 
 SimHandleStats SimHandles()
 {
@@ -261,10 +258,7 @@ BOOL WINAPI CloseHandle(HANDLE object)
     return TRUE;
 }
 
-SimWaitStats SimWaits()
-{
-    return waitStats;
-}
+SimWaitStats SimWaits() { return waitStats; }
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)
 {

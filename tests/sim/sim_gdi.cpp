@@ -194,10 +194,7 @@ void SimGdiReset()
     charHeight = 16;
 }
 
-void SimFailTextExtent(bool fail)
-{
-    failTextExtent = fail;
-}
+void SimFailTextExtent(bool fail) { failTextExtent = fail; }
 
 void SimSetTextMetrics(int width, int height)
 {
@@ -205,15 +202,9 @@ void SimSetTextMetrics(int width, int height)
     charHeight = height;
 }
 
-void SimFailCompatibleBitmap(bool fail)
-{
-    failCompatibleBitmap = fail;
-}
+void SimFailCompatibleBitmap(bool fail) { failCompatibleBitmap = fail; }
 
-const std::vector<SimDrawCall> &SimDrawCalls()
-{
-    return drawCalls;
-}
+const std::vector<SimDrawCall> &SimDrawCalls() { return drawCalls; }
 
 int SimDrawCount(SimDrawKind kind)
 {
@@ -224,15 +215,9 @@ int SimDrawCount(SimDrawKind kind)
     return count;
 }
 
-SimGdiCounters SimGdi()
-{
-    return counters;
-}
+SimGdiCounters SimGdi() { return counters; }
 
-const std::vector<std::string> &SimGdiMisuseLog()
-{
-    return misuseLog;
-}
+const std::vector<std::string> &SimGdiMisuseLog() { return misuseLog; }
 
 // ---- GDI32
 

@@ -84,15 +84,9 @@ SimMemoryStats SimMemory()
     return stats;
 }
 
-void SimFailLocalAllocAt(int nth)
-{
-    failLocalAt = nth > 0 ? memory.localAllocCalls + nth : 0;
-}
+void SimFailLocalAllocAt(int nth) { failLocalAt = nth > 0 ? memory.localAllocCalls + nth : 0; }
 
-void SimFailAllHeapAllocs(bool fail)
-{
-    failAllHeap = fail;
-}
+void SimFailAllHeapAllocs(bool fail) { failAllHeap = fail; }
 
 void SimSetVersion(DWORD major, DWORD minor)
 {
@@ -100,42 +94,18 @@ void SimSetVersion(DWORD major, DWORD minor)
     versionMinor = minor;
 }
 
-void SimFailGetVersion(bool fail)
-{
-    failVersion = fail;
-}
-int SimGetVersionCalls()
-{
-    return versionCalls;
-}
-void SimUseDoubleByteCodePage(bool on)
-{
-    doubleByteCodePage = on;
-}
+void SimFailGetVersion(bool fail) { failVersion = fail; }
+int SimGetVersionCalls() { return versionCalls; }
+void SimUseDoubleByteCodePage(bool on) { doubleByteCodePage = on; }
 
-void SimSetTickCount(DWORD now)
-{
-    tickNow = now;
-}
+void SimSetTickCount(DWORD now) { tickNow = now; }
 
-void SimAdvanceTicks(DWORD milliseconds)
-{
-    tickNow += milliseconds;
-}
+void SimAdvanceTicks(DWORD milliseconds) { tickNow += milliseconds; }
 
-void SimSetTickStep(DWORD milliseconds)
-{
-    tickStep = milliseconds;
-}
+void SimSetTickStep(DWORD milliseconds) { tickStep = milliseconds; }
 
-DWORD WINAPI GetLastError(void)
-{
-    return lastError;
-}
-void WINAPI SetLastError(DWORD error)
-{
-    lastError = error;
-}
+DWORD WINAPI GetLastError(void) { return lastError; }
+void WINAPI SetLastError(DWORD error) { lastError = error; }
 
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes)
 {
@@ -170,10 +140,7 @@ HLOCAL WINAPI LocalFree(HLOCAL block)
     return NULL;
 }
 
-HANDLE WINAPI GetProcessHeap(void)
-{
-    return &processHeap;
-}
+HANDLE WINAPI GetProcessHeap(void) { return &processHeap; }
 
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
 {
@@ -201,10 +168,7 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block)
     return TRUE;
 }
 
-int WINAPI lstrlenA(LPCSTR text)
-{
-    return text ? static_cast<int>(strlen(text)) : 0;
-}
+int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(strlen(text)) : 0; }
 
 // The code page is ASCII here: each byte widens to one character.
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,

@@ -58,10 +58,7 @@ std::string Key(LPCSTR text)
     return key;
 }
 
-HMODULE Resolve(HMODULE module)
-{
-    return module != NULL ? module : executable;
-}
+HMODULE Resolve(HMODULE module) { return module != NULL ? module : executable; }
 
 Resource *FindResourceEntry(HRSRC handle, uintptr_t base)
 {
@@ -89,15 +86,9 @@ void SimSetString(UINT id, const char *text)
         table[id] = text;
 }
 
-const std::vector<SimStringLoad> &SimStringLoads()
-{
-    return stringLoads;
-}
+const std::vector<SimStringLoad> &SimStringLoads() { return stringLoads; }
 
-HMODULE SimExecutableModule()
-{
-    return executable;
-}
+HMODULE SimExecutableModule() { return executable; }
 
 void SimRegisterResource(HMODULE module, LPCSTR type, LPCSTR name, const void *data, DWORD size)
 {
@@ -115,10 +106,7 @@ const BYTE *SimResourceData(HMODULE module, LPCSTR type, LPCSTR name)
     return found != NULL ? (const BYTE *)LockResource(LoadResource(module, found)) : NULL;
 }
 
-void SimFailLoadResource(bool fail)
-{
-    failLoadResource = fail;
-}
+void SimFailLoadResource(bool fail) { failLoadResource = fail; }
 
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max)
 {
@@ -138,10 +126,7 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max)
     return length;
 }
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR name)
-{
-    return name == NULL ? executable : NULL;
-}
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) { return name == NULL ? executable : NULL; }
 
 // The simulated Windows predates every function the tool looks up by name.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)

@@ -35,15 +35,9 @@ ULONG_PTR nextSet = 0x5e700;
 const DWORD detailPathOffset = 4;
 const DWORD detailFixedSize = 5;
 
-bool KnownSet(HDEVINFO set)
-{
-    return liveSets.count(reinterpret_cast<ULONG_PTR>(set)) != 0;
-}
+bool KnownSet(HDEVINFO set) { return liveSets.count(reinterpret_cast<ULONG_PTR>(set)) != 0; }
 
-bool SetHasDevices(HDEVINFO set)
-{
-    return !emptySets.count(reinterpret_cast<ULONG_PTR>(set));
-}
+bool SetHasDevices(HDEVINFO set) { return !emptySets.count(reinterpret_cast<ULONG_PTR>(set)); }
 
 // The device a record from SetupDiEnumDeviceInfo stands for; NULL when it is not one.
 SimPnpDevice *DeviceOfRecord(PSP_DEVINFO_DATA record)
@@ -106,10 +100,7 @@ SimPnpDevice &SimAddPnpDevice()
     return pnpDevices.back();
 }
 
-std::deque<SimPnpDevice> &SimPnpDevices()
-{
-    return pnpDevices;
-}
+std::deque<SimPnpDevice> &SimPnpDevices() { return pnpDevices; }
 
 std::vector<char> SimMultiSz(const std::vector<std::string> &texts)
 {
@@ -137,18 +128,9 @@ void SimSetInterfaceOrder(const std::vector<int> &devicePositions)
     interfaceOrderSet = true;
 }
 
-void SimFailClassDevs(bool fail)
-{
-    failClassDevs = fail;
-}
-void SimFailInterfaceEnum(bool fail)
-{
-    failInterfaceEnum = fail;
-}
-void SimFailInterfaceDetail(bool fail)
-{
-    failInterfaceDetail = fail;
-}
+void SimFailClassDevs(bool fail) { failClassDevs = fail; }
+void SimFailInterfaceEnum(bool fail) { failInterfaceEnum = fail; }
+void SimFailInterfaceDetail(bool fail) { failInterfaceDetail = fail; }
 
 SimSetupStats SimSetup()
 {

@@ -83,10 +83,7 @@ COLORREF sysColors[31];
 unsigned long zPlaces = 0;
 std::set<std::string> classes;
 
-HWND HandleOf(size_t index)
-{
-    return (HWND)(windowBase + 4 * index);
-}
+HWND HandleOf(size_t index) { return (HWND)(windowBase + 4 * index); }
 
 Window *Find(HWND window)
 {
@@ -360,45 +357,21 @@ int SimLiveTopLevelWindows()
     return count;
 }
 
-int SimRegisteredClasses()
-{
-    return (int)classes.size();
-}
+int SimRegisteredClasses() { return (int)classes.size(); }
 
-HWND SimFocus()
-{
-    return focus;
-}
+HWND SimFocus() { return focus; }
 
-int SimQueueLength()
-{
-    return (int)queue.size();
-}
+int SimQueueLength() { return (int)queue.size(); }
 
-SimUiCounters SimUi()
-{
-    return counters;
-}
+SimUiCounters SimUi() { return counters; }
 
-const std::vector<SimInvalidation> &SimInvalidations()
-{
-    return invalidations;
-}
+const std::vector<SimInvalidation> &SimInvalidations() { return invalidations; }
 
-const std::vector<SimEnableCall> &SimEnableCalls()
-{
-    return enableCalls;
-}
+const std::vector<SimEnableCall> &SimEnableCalls() { return enableCalls; }
 
-void SimFailCreateDialog(bool fail)
-{
-    failCreateDialog = fail;
-}
+void SimFailCreateDialog(bool fail) { failCreateDialog = fail; }
 
-void SimFailGetDC(bool fail)
-{
-    failGetDC = fail;
-}
+void SimFailGetDC(bool fail) { failGetDC = fail; }
 
 void SimSetSysColor(int index, COLORREF colour)
 {
@@ -406,10 +379,7 @@ void SimSetSysColor(int index, COLORREF colour)
         sysColors[index] = colour;
 }
 
-HCURSOR SimCurrentCursor()
-{
-    return currentCursor;
-}
+HCURSOR SimCurrentCursor() { return currentCursor; }
 
 COLORREF SimPixel(HWND window, int x, int y)
 {
@@ -493,10 +463,7 @@ BOOL WINAPI DestroyWindow(HWND window)
     return TRUE;
 }
 
-BOOL WINAPI IsWindow(HWND window)
-{
-    return Find(window) != NULL;
-}
+BOOL WINAPI IsWindow(HWND window) { return Find(window) != NULL; }
 
 BOOL WINAPI ShowWindow(HWND window, int command)
 {
@@ -742,10 +709,7 @@ HDC WINAPI GetDC(HWND window)
     return SimGdiOpenWindowDc(window, false, clip);
 }
 
-int WINAPI ReleaseDC(HWND window, HDC dc)
-{
-    return SimGdiCloseWindowDc(window, dc, false);
-}
+int WINAPI ReleaseDC(HWND window, HDC dc) { return SimGdiCloseWindowDc(window, dc, false); }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name)
 {

@@ -99,10 +99,7 @@ typedef struct _GUID {
     BYTE Data4[8];
 } GUID;
 typedef const GUID *LPCGUID;
-inline bool operator==(const GUID &a, const GUID &b)
-{
-    return memcmp(&a, &b, sizeof a) == 0;
-}
+inline bool operator==(const GUID &a, const GUID &b) { return memcmp(&a, &b, sizeof a) == 0; }
 #define DEFINE_GUID_DECLARE(name) extern const GUID name
 
 typedef struct tagRECT {

@@ -23,10 +23,7 @@ static const char *const englishStrings[] = {
     "Transferring text", "&Transfer",  "E&xit",          "&Retry",      "%d%% ",
 };
 
-FakeDesktop &Desktop()
-{
-    return desktop;
-}
+FakeDesktop &Desktop() { return desktop; }
 
 void ResetDesktop()
 {
@@ -35,10 +32,7 @@ void ResetDesktop()
     current = nullptr;
 }
 
-static HWND ControlWindow(int id)
-{
-    return reinterpret_cast<HWND>(0x1000 + id);
-}
+static HWND ControlWindow(int id) { return reinterpret_cast<HWND>(0x1000 + id); }
 
 static void SendCommand(DLGPROC proc, int id)
 {
@@ -161,10 +155,7 @@ BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL)
     return TRUE;
 }
 
-int WINAPI lstrlenA(LPCSTR text)
-{
-    return text ? static_cast<int>(strlen(text)) : 0;
-}
+int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(strlen(text)) : 0; }
 
 LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand)
 {

@@ -90,10 +90,7 @@ TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStream)
 }
 
 int pumped = 0;
-void CountingPump()
-{
-    pumped++;
-}
+void CountingPump() { pumped++; }
 
 TEST_F(DeviceWriteTest, OverlappedWritesWaitWithMessagesRunningAndGiveUpAtTheLimit)
 {

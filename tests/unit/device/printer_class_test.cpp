@@ -11,10 +11,7 @@ namespace
 
 const int nobody = -1;
 
-std::string PathOf(int device)
-{
-    return "\\\\?\\usb#printer" + std::to_string(device);
-}
+std::string PathOf(int device) { return "\\\\?\\usb#printer" + std::to_string(device); }
 
 // Looks for id through the printer class with the classification given.
 int Lookup(const char *id, int osFamily = 3)

@@ -14,10 +14,7 @@ namespace
 const std::vector<BYTE> fixedHeader = {0xCD, 0xCA, 0x10, 0x00, 0x00, 0xFD, 0x00, 0x01, 0x00, 0x04,
                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00};
 
-std::vector<BYTE> FixedPart()
-{
-    return std::vector<BYTE>(TransferHeader(), TransferHeader() + 20);
-}
+std::vector<BYTE> FixedPart() { return std::vector<BYTE>(TransferHeader(), TransferHeader() + 20); }
 
 std::vector<BYTE> LengthBytes()
 {

@@ -8,10 +8,7 @@ void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
                           "/" + (caption != NULL ? caption : "(none)"));
 }
 
-void ProgressClose()
-{
-    Log().trace.push_back("close");
-}
+void ProgressClose() { Log().trace.push_back("close"); }
 
 int ProgressStep(DWORD total, DWORD current)
 {
@@ -19,12 +16,6 @@ int ProgressStep(DWORD total, DWORD current)
     return Log().stepResult;
 }
 
-void SetOwnerWindow(HWND owner)
-{
-    Log().trace.push_back(owner == NULL ? "owner0" : "owner");
-}
+void SetOwnerWindow(HWND owner) { Log().trace.push_back(owner == NULL ? "owner0" : "owner"); }
 
-void ProgressPumpMessages()
-{
-    Log().trace.push_back("pump");
-}
+void ProgressPumpMessages() { Log().trace.push_back("pump"); }

@@ -5,15 +5,9 @@
 
 static TransferLog log;
 
-TransferLog &Log()
-{
-    return log;
-}
+TransferLog &Log() { return log; }
 
-void ResetLog()
-{
-    log = TransferLog();
-}
+void ResetLog() { log = TransferLog(); }
 
 std::string Trace()
 {
@@ -53,12 +47,6 @@ int SendToDevice(int mode, const void *data, void *reply, DWORD length)
     return 1;
 }
 
-void SetDeviceWaitPump(DeviceWaitPump pump)
-{
-    Log().waitPump = pump;
-}
+void SetDeviceWaitPump(DeviceWaitPump pump) { Log().waitPump = pump; }
 
-int DeviceCallsOverlap()
-{
-    return Log().callsOverlap;
-}
+int DeviceCallsOverlap() { return Log().callsOverlap; }
