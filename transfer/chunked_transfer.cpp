@@ -42,9 +42,9 @@ static void RunDeferredStep()
         return;
     stepDeferred = 0;
     // "Stop" means the dialog was closed or asked to cancel; a closed one runs no more
-    // messages, and the session guard must still answer.
+    // messages in its steps, and the session guard must still answer.
     if (ProgressStep(stepTotal, deferredStep))
-        SessionGuardPump();
+        ProgressPumpMessages();
 }
 
 static void TransferWaitPump()

@@ -108,13 +108,3 @@ void SessionGuardEnd()
     // Fails, changing nothing, where the registration had failed.
     UnregisterClassA(guardClassName, GetModuleHandleA(NULL));
 }
-
-void SessionGuardPump()
-{
-    MSG message;
-
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}

@@ -13,8 +13,4 @@ void SessionGuardBegin();
 // Gives back all that the matching begin took, the system's earlier wake state included.
 void SessionGuardEnd();
 
-// Runs the thread's pending messages, so the guard answers while nothing else pumps (once the
-// user has closed the progress dialog).
-void SessionGuardPump();
-
 #endif
