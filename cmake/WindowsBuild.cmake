@@ -1,5 +1,19 @@
-# The product: one statically linked GUI executable for 32-bit Windows.
+# The product: one statically linked GUI executable for 32-bit Windows. The same sources also
+# build for x86-64 (cmake/mingw-x86_64.cmake), a test build for machines that run no 32-bit code.
 enable_language(RC)
+
+# What differs between the two word sizes, and nothing else: x86 decorates the stdcall entry
+# point's name, and x64 needs the unwind tables its calling convention walks (the product drops
+# them to stay small).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(UPDATE_TOOL_ENTRY UpdateToolStart)
+    set(UPDATE_TOOL_ARCH_FLAGS "")
+    set(UPDATE_TOOL_MANIFEST_ARCH amd64)
+else()
+    set(UPDATE_TOOL_ENTRY _UpdateToolStart@0)
+    set(UPDATE_TOOL_ARCH_FLAGS -fno-asynchronous-unwind-tables)
+    set(UPDATE_TOOL_MANIFEST_ARCH x86)
+endif()
 
 set(FIRMWARE_RC "${CMAKE_BINARY_DIR}/firmware.rc")
 file(CONFIGURE OUTPUT "${FIRMWARE_RC}" CONTENT
@@ -20,11 +34,11 @@ add_dependencies(UpdateTool firmware_image)
 target_include_directories(UpdateTool PRIVATE "${CMAKE_SOURCE_DIR}")
 target_compile_definitions(UpdateTool PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 target_compile_options(UpdateTool PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti ${UPDATE_TOOL_ARCH_FLAGS}
     -ffunction-sections -fdata-sections -Wall -Wextra>)
 target_link_options(UpdateTool PRIVATE
     -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp
-    -nostartfiles -Wl,--entry=_UpdateToolStart@0)
+    -nostartfiles -Wl,--entry=${UPDATE_TOOL_ENTRY})
 target_link_libraries(UpdateTool PRIVATE setupapi)
 set_target_properties(UpdateTool PROPERTIES OUTPUT_NAME UpdateTool)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")

@@ -17,8 +17,7 @@ enum HardwareIdRead {
 // answering "done" (the oldest platforms) or "buffer too small" must not hold the lookup forever.
 static const int maxPropertyQueries = 8;
 
-// The fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A as the 32-bit platform checks it: cbSize
-// and one character of DevicePath.
+// The least a detail block can hold: cbSize and one character of DevicePath.
 static const DWORD detailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + 1;
 
 // Classic ASCII upper-casing of one text in place, through a heap scratch copy; bytes above
@@ -227,7 +226,9 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     detail = (SP_DEVICE_INTERFACE_DETAIL_DATA_A *)LocalAlloc(LPTR, (SIZE_T)detailSize + 1);
     if (detail == NULL)
         goto done;
-    detail->cbSize = detailFixedSize;
+    // SetupAPI wants the structure's own size, which the platform's packing makes 5 on 32-bit
+    // and 8 on 64-bit Windows: the compiler knows which.
+    detail->cbSize = sizeof *detail;
     if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, detailSize, NULL, NULL))
         goto done;
 
