@@ -154,15 +154,16 @@ class Bench:
         self.build_dir = build_dir
         prefix = os.path.join(build_dir, "bench", "prefix")
         self.prefix = prefix
-        self.session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir)
+        self.arch = wine.build_arch(build_dir)
+        self.session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir,
+                                    arch=self.arch)
         self.ctx = None
         self.bench_bin = os.path.join(build_dir, "bench")
 
     def __enter__(self):
-        if not wine.prefix_ready(self.prefix):
-            print("creating the bench's Wine prefix (%.0f s)" %
-                  wine.create_prefix(self.prefix, os.path.join(self.session.log_dir, "prefix")),
-                  flush=True)
+        if not wine.prefix_ready(self.prefix, self.arch):
+            print("creating the bench's Wine prefix (%.0f s)" % wine.create_prefix(
+                self.prefix, os.path.join(self.session.log_dir, "prefix"), self.arch), flush=True)
         self.session.start()
         self.ctx = scenarios.Context(self.build_dir, self.session, "en")
         if TOOL_EXE:
@@ -247,19 +248,19 @@ class Bench:
             _, _, events, proc = self.tool_run(None, extra_env={"WINEDEBUG": "+relay"})
         finally:
             self.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
-        hwnd = scenarios.last(events, "progress")["hwnd"].lower()
+        hwnd = int(scenarios.last(events, "progress")["hwnd"], 16)
         calls = collections.Counter()
         paints = 0
         # Calls made by the tool itself: return address inside the executable's image.
-        pattern = re.compile(r"Call (\w+)\.(\w+)\((.*)\) ret=([0-9a-f]{8})")
-        low, high = 0x400000, 0x400000 + os.path.getsize(self.ctx.exe) + 0x10000
+        pattern = re.compile(r"Call (\w+)\.(\w+)\(([0-9a-f]*)[^)]*\) ret=([0-9a-f]+)")
+        low, high = wine.image_range(self.ctx.exe)
         with open(proc.log_path, encoding="utf-8", errors="replace") as f:
             for line in f:
                 match = pattern.search(line)
                 if not match or not low <= int(match.group(4), 16) < high:
                     continue
                 calls[match.group(1) + "." + match.group(2)] += 1
-                if match.group(2) == "BeginPaint" and match.group(3).lower().startswith(hwnd):
+                if match.group(2) == "BeginPaint" and int(match.group(3) or "0", 16) == hwnd:
                     paints += 1
         return paints, calls
 

@@ -5,10 +5,14 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# Both toolchains always: the product is 32-bit, and its 64-bit build runs the Wine tests on a
+# machine that runs no 32-bit code. 32-bit Wine only where it can run.
+wine_arch=$(bash "$(dirname "$0")/wine-arch.sh")
 pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-format
       osslsigncode openssl
-      g++-mingw-w64-i686 binutils-mingw-w64-i686
-      wine wine32:i386 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps locales)
+      g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+      wine wine64 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps locales)
+[ "$wine_arch" = win32 ] && pkgs+=(wine32:i386)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 
 # Wine takes its user language from LANG: the Japanese tests need that locale to exist.
@@ -28,7 +32,7 @@ if [ ${#need[@]} -eq 0 ]; then
     exit 0
 fi
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$wine_arch" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -3,6 +3,7 @@
 # update under Wine against a simulated printer, then says whether the printer received exactly
 # the embedded image. Headless (Xvfb, screenshots, clicks made for you) unless DISPLAY is set, in
 # which case the tool opens on your display and you click. Pass --lang ja for Japanese.
+# Where this machine runs no 32-bit code, the 64-bit build of the same sources runs instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,5 +11,14 @@ bash scripts/install-deps.sh
 
 export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
 cmake --workflow --preset run
+build=build/windows
+if [ "$(bash scripts/wine-arch.sh)" = win32 ]; then
+    echo "Running build/windows/UpdateTool.exe (32-bit, the product) under 32-bit Wine"
+else
+    cmake --workflow --preset run-x64
+    build=build/windows-x64
+    echo "Running build/windows-x64/UpdateTool.exe (64-bit build of the same sources) under" \
+        "64-bit Wine: this machine runs no 32-bit code"
+fi
 
-exec python3 tests/system/run_tool.py --build-dir build/windows "$@"
+exec python3 tests/system/run_tool.py --build-dir "$build" "$@"

@@ -25,7 +25,10 @@ def check_shared(objdump, exe):
             shared.append((m.group(1), start, start + int(m.group(2), 16)))
     code = subprocess.run([objdump, "-d", exe], check=True, capture_output=True,
                           text=True).stdout
-    targets = [int(a, 16) for a in re.findall(r"lock cmpxchg %\w+,0x([0-9a-f]+)\s*$", code, re.M)]
+    # x86 names the flag's address; x64 addresses it relative to the next instruction, and
+    # objdump gives the address it comes to after a '#'.
+    targets = [int(a or b, 16) for a, b in re.findall(
+        r"lock cmpxchg %\w+,(?:0x([0-9a-f]+)|\S+\(%rip\)\s+# 0x([0-9a-f]+))\s*$", code, re.M)]
     hits = [(name, hex(t)) for t in targets for name, lo, hi in shared if lo <= t < hi]
     print("shared writable sections: %s; test-and-set targets: %s" %
           ([(n, hex(lo), hex(hi)) for n, lo, hi in shared], [hex(t) for t in targets]))

@@ -65,16 +65,18 @@ def bar_inside_frame(png):
 
 def shoot(build_dir, dpi, lang):
     prefix, logs = scenarios.paths(build_dir)
+    arch = wine.build_arch(build_dir)
     group = "dpi%d-%s" % (dpi, lang)
     shots = os.path.join(build_dir, "screenshots")
     out_dir = os.path.join(shots, "dpi%d" % dpi)
     os.makedirs(out_dir, exist_ok=True)
     with wine.PrefixLock(prefix):
-        if not wine.prefix_ready(prefix):
-            wine.create_prefix(prefix, os.path.join(logs, "prefix"))
+        if not wine.prefix_ready(prefix, arch):
+            wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch)
         with wine.VirtualScreen(os.path.join(logs, group)) as screen:
             session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"),
-                                   os.path.join(logs, group), lang=lang, display=screen.display)
+                                   os.path.join(logs, group), arch=arch, lang=lang,
+                                   display=screen.display)
             with session:
                 session.registry('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'
                                  '"LogPixels"=dword:%08x\n' % dpi)

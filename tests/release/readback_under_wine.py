@@ -24,11 +24,12 @@ def main(argv):
         print("FAIL manifest: not well-formed XML: %s" % error)
         return 1
     prefix, logs = scenarios.paths(build_dir)
+    arch = wine.build_arch(build_dir)
     with wine.PrefixLock(prefix):
-        if not wine.prefix_ready(prefix):
-            wine.create_prefix(prefix, os.path.join(logs, "prefix"))
+        if not wine.prefix_ready(prefix, arch):
+            wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch)
         with wine.Session(prefix, os.path.join(build_dir, "tests", "release"),
-                          os.path.join(logs, "release")) as session:
+                          os.path.join(logs, "release"), arch=arch) as session:
             rc, text = session.run(
                 [os.path.join(session.bin_dir, "resource_readback.exe"),
                  wine.windows_path(os.path.join(build_dir, "UpdateTool.exe"))] + expected,

@@ -39,18 +39,19 @@ def run(build_dir, lang, display):
     logs = os.path.join(build_dir, "wine", "logs", "run")
     shots = os.path.join(build_dir, "screenshots")
     exe = os.path.join(build_dir, "UpdateTool.exe")
+    arch = wine.build_arch(build_dir)
     expected = printer.expected_stream(printer.embedded_image(build_dir))
     os.makedirs(shots, exist_ok=True)
     with wine.PrefixLock(prefix):
-        if not wine.prefix_ready(prefix):
+        if not wine.prefix_ready(prefix, arch):
             print("Creating the Wine prefix %s ..." % prefix, flush=True)
-            wine.create_prefix(prefix, os.path.join(logs, "prefix"))
+            wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch)
         screen = None
         if not display:
             screen = wine.VirtualScreen(logs).__enter__()
         session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), logs,
                                lang=lang, display=display or screen.display,
-                               virtual_desktop=not display)
+                               virtual_desktop=not display, arch=arch)
         rx = None
         try:
             session.start()

@@ -1,5 +1,6 @@
-"""A Wine session for the system tests: an isolated 32-bit prefix under the build tree, one
-persistent wineserver per session, programs run with their output in files, never pipes.
+"""A Wine session for the system tests: an isolated prefix under the build tree, of the word
+size of the build under test, one persistent wineserver per session, programs run with their
+output in files, never pipes.
 
 Wine's background processes (services, explorer...) inherit the standard output of the wine call
 that starts them, so reading a wine call through a pipe can wait forever: the server is started
@@ -11,25 +12,46 @@ import os
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import time
 
 PREFIX_STAMP = "ut-prefix-ready"
+# The loaders, called directly: Debian's `wine` wrapper takes the 32-bit one whenever wine32 is
+# installed, whatever the prefix or the program.
+LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+def exe_arch(path):
+    """win32 or win64: the Wine a PE executable needs, from its COFF header's machine field."""
+    with open(path, "rb") as f:
+        header = f.read(4096)
+    offset = struct.unpack_from("<I", header, 0x3C)[0]
+    machine = struct.unpack_from("<H", header, offset + 4)[0]
+    return {0x014C: "win32", 0x8664: "win64"}[machine]
 
 
-class WineError(RuntimeError):
-    pass
+def image_range(path):
+    """(first, end) of the addresses an executable occupies when loaded at its preferred base,
+    from its optional header (PE32 or PE32+)."""
+    with open(path, "rb") as f:
+        header = f.read(4096)
+    optional = struct.unpack_from("<I", header, 0x3C)[0] + 24
+    magic, = struct.unpack_from("<H", header, optional)
+    base = (struct.unpack_from("<Q", header, optional + 24)[0] if magic == 0x20B
+            else struct.unpack_from("<I", header, optional + 28)[0])
+    return base, base + struct.unpack_from("<I", header, optional + 56)[0]
 
 
-def _base_env(prefix, lang):
+def build_arch(build_dir):
+    return exe_arch(os.path.join(build_dir, "UpdateTool.exe"))
+
+
+def _base_env(prefix, lang, arch):
     env = dict(os.environ)
     for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY"):
         env.pop(name, None)
-    env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
+    env.update(WINEPREFIX=prefix, WINEARCH=arch, WINELOADER=LOADERS[arch], WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=",
                LANG="ja_JP.UTF-8" if lang == "ja" else "C.UTF-8")
     return env
@@ -45,17 +67,17 @@ def _wait_server_gone(env, timeout):
                        stderr=subprocess.DEVNULL, timeout=30)
 
 
-def create_prefix(prefix, log_dir):
-    """Creates a fresh 32-bit prefix with the graphics driver off; returns seconds taken."""
+def create_prefix(prefix, log_dir, arch):
+    """Creates a fresh prefix of arch with the graphics driver off; returns seconds taken."""
     start = time.monotonic()
-    env = _base_env(prefix, "en")
+    env = _base_env(prefix, "en", arch)
     subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=30)
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(os.path.dirname(prefix), exist_ok=True)
     os.makedirs(log_dir, exist_ok=True)
     with open(os.path.join(log_dir, "wineboot.log"), "wb") as log:
-        rc = subprocess.run(["wineboot", "-i"], env=env, stdin=subprocess.DEVNULL, stdout=log,
+        rc = subprocess.run([LOADERS[arch], "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL, stdout=log,
                             stderr=log, timeout=300).returncode
     if rc != 0:
         raise WineError("wineboot -i failed with %d (see %s)" % (rc, log_dir))
@@ -63,18 +85,23 @@ def create_prefix(prefix, log_dir):
     with open(reg, "w") as f:
         f.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n\"Graphics\"=\"null\"\n")
     with open(os.path.join(log_dir, "prefix-regedit.log"), "wb") as log:
-        subprocess.run(["wine", "regedit", "/S", windows_path(reg)], env=env,
+        subprocess.run([LOADERS[arch], "regedit", "/S", windows_path(reg)], env=env,
                        stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=120)
     # Let the server end by itself so the registry reaches the disk.
     _wait_server_gone(env, 120)
     with open(os.path.join(prefix, PREFIX_STAMP), "w") as stamp:
-        stamp.write(subprocess.run(["wine", "--version"], env=env, capture_output=True,
-                                   text=True).stdout)
+        stamp.write(arch + " " + subprocess.run([LOADERS[arch], "--version"], env=env,
+                                                capture_output=True, text=True).stdout)
     return time.monotonic() - start
 
 
-def prefix_ready(prefix):
-    return os.path.exists(os.path.join(prefix, PREFIX_STAMP))
+def prefix_ready(prefix, arch):
+    """The prefix was made whole, for arch: a prefix of the other word size is made anew."""
+    try:
+        with open(os.path.join(prefix, PREFIX_STAMP)) as stamp:
+            return stamp.read().startswith(arch + " ")
+    except OSError:
+        return False
 
 
 class PrefixLock:
@@ -107,16 +134,18 @@ class Session:
     display: on a bare X server a Wine virtual desktop of desktop_size draws the captions that
     no window manager draws; on a user's own display windows go straight to it."""
 
-    def __init__(self, prefix, bin_dir, log_dir, lang="en", display=None,
+    def __init__(self, prefix, bin_dir, log_dir, *, arch, lang="en", display=None,
                  desktop_size="1024x768", virtual_desktop=True):
         self.prefix = prefix
+        self.arch = arch
+        self.loader = LOADERS[arch]
         self.bin_dir = bin_dir
         self.log_dir = log_dir
         self.lang = lang
         self.display = display
         self.desktop_size = desktop_size
         self.virtual_desktop = virtual_desktop
-        self.env = _base_env(prefix, lang)
+        self.env = _base_env(prefix, lang, arch)
         if display:
             self.env["DISPLAY"] = display
         self.counter = 0
@@ -181,7 +210,7 @@ class Session:
         env = dict(self.env, **(extra_env or {}))
         with open(log, "wb") as out:
             try:
-                rc = subprocess.run(["wine"] + args, env=env, stdin=subprocess.DEVNULL,
+                rc = subprocess.run([self.loader] + args, env=env, stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=out, timeout=timeout).returncode
             except subprocess.TimeoutExpired:
                 rc = None
@@ -193,7 +222,7 @@ class Session:
         log = self._log(name)
         env = dict(self.env, **(extra_env or {}))
         out = open(log, "wb")
-        proc = subprocess.Popen(["wine"] + args, env=env, stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen([self.loader] + args, env=env, stdin=subprocess.DEVNULL,
                                 stdout=out, stderr=out, start_new_session=True)
         out.close()
         proc.log_path = log

@@ -455,7 +455,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--not") == 0 && i + 1 < argc)
-            options->notWindow = (HWND)(ULONG_PTR)strtoul(argv[++i], NULL, 16);
+            options->notWindow = (HWND)(ULONG_PTR)strtoull(argv[++i], NULL, 16);
         else if (strcmp(argv[i], "--close-progress") == 0)
             options->closeProgress = 1;
         else if (strcmp(argv[i], "--post-command") == 0)
