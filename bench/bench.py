@@ -301,7 +301,7 @@ def median(values):
     return statistics.median(values) if values else float("nan")
 
 
-def machine():
+def machine(arch):
     model = ""
     with open("/proc/cpuinfo") as f:
         for line in f:
@@ -314,7 +314,8 @@ def machine():
     if os.path.exists("/etc/debian_version"):
         with open("/etc/debian_version") as f:
             distro = "Debian " + f.read().strip()
-    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout
+    wine_version = subprocess.run([wine.LOADERS[arch], "--version"], capture_output=True,
+                                  text=True).stdout
     return "%s, %d cores, %.1f GiB RAM, %s, Linux %s, %s" % (
         model, os.cpu_count(), mem_kb / 1048576, distro, platform.release(),
         wine_version.strip())
@@ -485,11 +486,18 @@ def main():
     with open(args.results, "w") as f:
         f.write("# Benchmark results%s\n\n" % (
             ": " + os.path.basename(args.tool) if args.tool else ""))
-        f.write("Last run: %s\n\nMachine: %s\n\n" % (when, machine()))
+        build_dir = os.path.abspath(args.build_dir)
+        arch = wine.build_arch(build_dir)
+        preset = os.path.basename(build_dir)
+        f.write("Last run: %s\n\nMachine: %s\n\n" % (when, machine(arch)))
+        f.write("Measured: %s, a %s build under %s Wine, against a raw write loop built the "
+                "same way.\n\n" % (os.path.relpath(args.tool or os.path.join(
+                    build_dir, "UpdateTool.exe"), SOURCE_DIR),
+                    "32-bit (x86)" if arch == "win32" else "64-bit (x86-64)", arch[3:] + "-bit"))
         f.write("Commands:\n\n```sh\nbash bench/run.sh\n# which runs\n"
-                "cmake --preset windows && cmake --build --preset windows --target bench_programs\n"
-                "python3 bench/bench.py --build-dir build/windows --runs %d%s%s\n```\n\n" %
-                (args.runs, " --no-pin" if args.no_pin else "",
+                "cmake --preset %s && cmake --build --preset %s --target bench_programs\n"
+                "python3 bench/bench.py --build-dir build/%s --runs %d%s%s\n```\n\n" %
+                (preset, preset, preset, args.runs, " --no-pin" if args.no_pin else "",
                  " --tool " + args.tool if args.tool else ""))
         f.write("Wine and its server ran on CPU %s, the receiver on CPU %s.\n\n" %
                 (PIN_WINE_CPU, PIN_RECEIVER_CPU) if PIN_WINE_CPU is not None else

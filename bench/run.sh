@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The benchmark in one command: builds the tool and the programs it is measured with, then
+# The benchmark in one command: builds the tool (of the word size this machine runs) and the programs it is measured with, then
 # runs bench/bench.py (options pass through, e.g. --runs 9), once on the tool and once on the
 # same tool repainting its bar on every growing step, the rule its frame throttle replaced.
 # Not part of the test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target bench_programs
-python3 bench/bench.py --build-dir build/windows "$@"
-exec python3 bench/bench.py --build-dir build/windows \
-    --tool build/windows/bench/UpdateTool_paint_every_step.exe \
+# The build that runs here: the 32-bit product, or its 64-bit build where 32-bit code cannot run.
+preset=windows
+[ "$(bash scripts/wine-arch.sh)" = win64 ] && preset=windows-x64
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset --target bench_programs
+python3 bench/bench.py --build-dir build/$preset "$@"
+exec python3 bench/bench.py --build-dir build/$preset \
+    --tool build/$preset/bench/UpdateTool_paint_every_step.exe \
     --results bench/results-paint-every-step.md "$@"

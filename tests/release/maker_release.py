@@ -14,6 +14,7 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "system"))
 import printer  # noqa: E402
 import scenarios  # noqa: E402
+import wine  # noqa: E402
 
 IMAGE, ID, VERSION, PKCS12 = ("UPDATE_TOOL_FIRMWARE_IMAGE", "UPDATE_TOOL_HARDWARE_ID",
                               "UPDATE_TOOL_FIRMWARE_VERSION", "UPDATE_TOOL_SIGN_PKCS12")
@@ -47,10 +48,13 @@ def main(argv):
     run([sys.executable, os.path.join(source, "scripts", "make_test_image.py"), path("copy.bin")])
     good = {IMAGE: image, ID: MODEL_ID, VERSION: MODEL_VERSION, PKCS12: ""}
 
+    def configure(build_dir, toolchain, settings):
+        return run(["cmake", "-S", source, "-B", build_dir, "-DCMAKE_BUILD_TYPE=MinSizeRel",
+                    "-DCMAKE_TOOLCHAIN_FILE=%s/cmake/%s.cmake" % (source, toolchain)] +
+                   ["-D%s=%s" % item for item in dict(good, **settings).items()])
+
     def release(settings, env=None):
-        rc, out = run(["cmake", "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=MinSizeRel",
-                       "-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-i686.cmake" % source] +
-                      ["-D%s=%s" % item for item in dict(good, **settings).items()])
+        rc, out = configure(build, "mingw-i686", settings)
         release_rc, release_out = run(["cmake", "--build", build, "--target", "release"], env)
         return rc, release_rc, out + release_out
 
@@ -108,9 +112,16 @@ def main(argv):
     # Declared where the usual printer is, so that every scenario's clean-up removes it.
     model = printer.Device(*printer.TARGET.instance.split("\\")[1:],
                            ["USB\\VID_1A2B&PID_3C4D&REV_0200", MODEL_ID])
-    check(scenarios.run_group(system_build, "transfer", "transfer_byte_exact", exe=signed,
+    delivered, what = signed, "the signed tool"
+    if wine.build_arch(system_build) == "win64":
+        # This machine runs no 32-bit code: the 64-bit build of the same maker inputs delivers.
+        rc, out = configure(path("build-x64"), "mingw-x86_64", {})
+        rc = rc or run(["cmake", "--build", path("build-x64"), "--target", "UpdateTool"])[0]
+        check(rc == 0, "the 64-bit build of the maker's inputs", out)
+        delivered, what = path("build-x64/UpdateTool.exe"), "the 64-bit build of the same inputs"
+    check(scenarios.run_group(system_build, "transfer", "transfer_byte_exact", exe=delivered,
                               image=image, target=model) == 0,
-          "the signed tool delivers the image to a printer of its model")
+          "%s delivers the image to a printer of its model" % what)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 

@@ -49,6 +49,10 @@ static void CheckManifest(const char *exePath)
         int wanted;
     } const rows[] = {
         {"manifest: runs as the invoking user", "level=\"asInvoker\"", 1},
+        // Built beside the tool it reads: Windows refuses a manifest naming another architecture.
+        {"manifest: names the executable's architecture",
+         sizeof(void *) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"",
+         1},
         {"manifest: no UI access", "uiAccess=\"false\"", 1},
         {"manifest: Vista", "{e2011457-1546-43c5-a5fe-008deee3d3f0}", 1},
         {"manifest: Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", 1},

@@ -5,6 +5,7 @@
 #include "sim_kernel_internal.h"
 
 #include <set>
+#include <stddef.h>
 
 #ifndef REG_MULTI_SZ
 #define REG_MULTI_SZ 7
@@ -31,9 +32,7 @@ std::set<ULONG_PTR> liveSets;
 std::set<ULONG_PTR> emptySets;
 ULONG_PTR nextSet = 0x5e700;
 
-// The offset of DevicePath in the 32-bit layout of SP_DEVICE_INTERFACE_DETAIL_DATA_A.
-const DWORD detailPathOffset = 4;
-const DWORD detailFixedSize = 5;
+const DWORD detailPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
 
 bool KnownSet(HDEVINFO set) { return liveSets.count(reinterpret_cast<ULONG_PTR>(set)) != 0; }
 
@@ -272,7 +271,7 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_
     if (detail == NULL)
         return Refuse(ERROR_INSUFFICIENT_BUFFER);
     setupStats.detailFetches++;
-    if (detail->cbSize != detailFixedSize || detailSize < detailFixedSize)
+    if (detail->cbSize != sizeof *detail || detailSize < detailPathOffset + 1)
         return Misused();
     if (failInterfaceDetail)
         return Refuse(ERROR_GEN_FAILURE);

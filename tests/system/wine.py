@@ -47,6 +47,14 @@ def build_arch(build_dir):
     return exe_arch(os.path.join(build_dir, "UpdateTool.exe"))
 
 
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class WineError(RuntimeError):
+    pass
+
+
 def _base_env(prefix, lang, arch):
     env = dict(os.environ)
     for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY"):

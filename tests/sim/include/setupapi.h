@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 typedef PVOID HDEVINFO;
 
 #define DIGCF_DEFAULT 0x00000001
@@ -27,14 +29,20 @@ typedef struct _SP_DEVICE_INTERFACE_DATA {
     ULONG_PTR Reserved;
 } SP_DEVICE_INTERFACE_DATA, *PSP_DEVICE_INTERFACE_DATA;
 
-// Packed as on 32-bit Windows, where its fixed part is 5 bytes.
+// Laid out as the platform lays it out for the word size: packed on 32-bit Windows (5 bytes),
+// aligned on 64-bit (8 bytes). SetupAPI takes cbSize only when it is the caller's own size.
+#if UINTPTR_MAX == 0xFFFFFFFFu
 #pragma pack(push, 1)
+#endif
 typedef struct _SP_DEVICE_INTERFACE_DETAIL_DATA_A {
     DWORD cbSize;
     CHAR DevicePath[1];
 } SP_DEVICE_INTERFACE_DETAIL_DATA_A, *PSP_DEVICE_INTERFACE_DETAIL_DATA_A;
+#if UINTPTR_MAX == 0xFFFFFFFFu
 #pragma pack(pop)
-static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "32-bit layout");
+#endif
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void *) == 4 ? 5 : 8),
+              "the platform's layout");
 
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND parent,
                                      DWORD flags);
