@@ -531,7 +531,8 @@ def session_waits_for_transfer(ctx):
             ctx.printers.plug(TARGET, rx.path)
             proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
             wait_dialog(ctx, "ready")
-            drv = ctx.session.start_driver("transfer", "--timeout", "120000", *close)
+            drv = ctx.session.start_driver("transfer", "--timeout", "120000",
+                                           *(close or ["--ask-end-session"]))
             deadline = time.monotonic() + DIALOG_TIMEOUT
             while rx.count() < 100_000 or close and '"progress-gone"' not in log_text(drv):
                 check(time.monotonic() < deadline, "the transfer did not get under way")
@@ -540,8 +541,12 @@ def session_waits_for_transfer(ctx):
             check(rc != 0 and proc.poll() is None, "end of session mid-transfer%s: wineboot %s, "
                   "tool %s" % (" (dialog closed)" if close else "", rc, proc.poll()))
             check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the transfer did not end")
-            expect_state(ctx, last(wine.parse_events(log_text(drv)), "update"), "done")
+            events = wine.parse_events(log_text(drv))
+            expect_state(ctx, last(events, "update"), "done")
             expect_received(ctx, rx)
+            check(close or (last(events, "query-end-session") or {}).get("answer") == 0,
+                  "the progress dialog's own answer to the end of the session: %s" %
+                  last(events, "query-end-session"))
             if close:
                 exit_tool(ctx, proc)
             else:

@@ -20,6 +20,7 @@ struct Options {
     int closeProgress;
     int postCommand;
     int ping;
+    int askEndSession;
 };
 
 static double NowMs()
@@ -323,6 +324,11 @@ static int CommandTransfer(const Options &options)
                 progressSeen = 1;
                 maxProgressDialogs = count;
                 PutProgressDialog("progress", progress, now - clicked);
+                // The dialog's own answer, apart from the session guard's window.
+                DWORD_PTR answer = 1;
+                if (options.askEndSession && SendMessageTimeoutA(progress, WM_QUERYENDSESSION, 0, 0,
+                                                                 SMTO_NORMAL, 2000, &answer))
+                    printf("{\"event\":\"query-end-session\",\"answer\":%d}\n", (int)answer);
             }
         }
         if (progressSeen && !progressGone) {
@@ -451,6 +457,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->closeProgress = 0;
     options->postCommand = 0;
     options->ping = 0;
+    options->askEndSession = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -462,6 +469,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->postCommand = 1;
         else if (strcmp(argv[i], "--ping") == 0)
             options->ping = 1;
+        else if (strcmp(argv[i], "--ask-end-session") == 0)
+            options->askEndSession = 1;
         else
             return 0;
     }
@@ -475,7 +484,8 @@ int main(int argc, char **argv)
         fprintf(
             stderr,
             "usage: ud_driver snapshot | devices | wait | escape | click action|exit | transfer "
-            "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping]\n");
+            "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
+            "[--ask-end-session]\n");
         return 2;
     }
     const char *command = argv[1];
