@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
 # The benchmark in one command: builds the tool and the programs it is measured with, then
-# runs bench/bench.py (options pass through, e.g. --runs 9), once on the tool and once on the
-# same tool repainting its bar on every growing step, the rule its frame throttle replaced.
-# Not part of the test suite.
+# runs bench/bench.py (options pass through, e.g. --runs 9). Not part of the test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target bench_programs
-python3 bench/bench.py --build-dir build/windows "$@"
-exec python3 bench/bench.py --build-dir build/windows \
-    --tool build/windows/bench/UpdateTool_paint_every_step.exe \
-    --results bench/results-paint-every-step.md "$@"
+exec python3 bench/bench.py --build-dir build/windows "$@"

@@ -8,6 +8,7 @@
 #include <usbscan.h>
 
 #include <map>
+#include <set>
 #include <strings.h>
 
 #ifndef ERROR_INVALID_FUNCTION
@@ -20,6 +21,7 @@ namespace
 std::deque<SimDevice> devices;
 std::vector<SimOpen> openLog;
 std::map<HANDLE, SimDevice *> openHandles;
+std::set<HANDLE> overlappedHandles; // opened with FILE_FLAG_OVERLAPPED
 SimHandleStats handleStats = {};
 ULONG_PTR nextHandle = 0x1000;
 
@@ -27,6 +29,14 @@ SimDevice *DeviceOf(HANDLE handle)
 {
     auto found = openHandles.find(handle);
     return found == openHandles.end() ? NULL : found->second;
+}
+
+// A call made otherwise than its handle was opened for: an overlapped call on a blocking handle
+// blocks the thread all the same, a plain one on an overlapped handle is not waited for.
+void CheckCallMatchesOpen(HANDLE handle, LPOVERLAPPED overlapped)
+{
+    if ((overlapped != NULL) != (overlappedHandles.count(handle) != 0))
+        handleStats.badCalls++;
 }
 
 // The overlapped call in flight, from its issue until GetOverlappedResult reports its end (the
@@ -63,6 +73,7 @@ void SimResetDevices()
     devices.clear();
     openLog.clear();
     openHandles.clear();
+    overlappedHandles.clear();
     handleStats = {};
     pendingCall = {};
     waitStats = {};
@@ -135,6 +146,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
         entry.result = reinterpret_cast<HANDLE>(nextHandle);
         nextHandle += 4;
         openHandles[entry.result] = device;
+        if (flags & FILE_FLAG_OVERLAPPED)
+            overlappedHandles.insert(entry.result);
         device->opened++;
         handleStats.opens++;
     }
@@ -157,6 +170,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    CheckCallMatchesOpen(file, overlapped);
     // Everything offered is read, as a driver copying the request would: an offer longer than
     // the caller's buffer shows under AddressSanitizer.
     const BYTE *bytes = static_cast<const BYTE *>(buffer);
@@ -197,6 +211,7 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    CheckCallMatchesOpen(handle, overlapped);
     const BYTE *input = static_cast<const BYTE *>(in);
     device->ioctls.push_back(
         {code, std::vector<BYTE>(input, input + inSize), out != NULL, outSize});
@@ -253,6 +268,7 @@ BOOL WINAPI CloseHandle(HANDLE object)
         return FALSE;
     }
     openHandles.erase(object);
+    overlappedHandles.erase(object);
     device->closed++;
     handleStats.closes++;
     return TRUE;
@@ -270,6 +286,9 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *, BOOL, DWORD 
                                        DWORD wakeMask)
 {
     SimPending &call = pendingCall;
+    // Only a wait for messages alone: none that the kernel side knows of.
+    if (count == 0)
+        return WAIT_TIMEOUT;
     if (!waitStats.pendingLive) {
         waitStats.badCalls++;
         return WAIT_FAILED;

@@ -118,7 +118,8 @@ struct SimHandleStats {
     int closes;
     int live;
     int badCloses; // CloseHandle on a handle that is not open
-    int badCalls;  // I/O calls that broke the platform's rules (missing count pointers, ...)
+    int badCalls;  // I/O calls against the platform's rules (missing count pointers, overlapped
+                   // or not otherwise than the handle was opened, ...)
 };
 SimHandleStats SimHandles();
 
