@@ -51,6 +51,7 @@ struct SimPending {
 } pendingCall;
 const ULONG_PTR firstEvent = 0x800000;
 SimWaitStats waitStats = {};
+bool messageWhileBlocked = false; // came during the last blocking call, not yet looked for
 
 // The platform's answer to an overlapped call: TRUE when it ended at once, FALSE with
 // ERROR_IO_PENDING, or the failure itself.
@@ -77,6 +78,7 @@ void SimResetDevices()
     handleStats = {};
     pendingCall = {};
     waitStats = {};
+    messageWhileBlocked = false;
     nextHandle = 0x1000;
 }
 
@@ -188,6 +190,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
                                        static_cast<ULONGLONG>(overlapped->OffsetHigh) << 32);
         return IssueOverlapped(overlapped, step.pendingWaits, step.result, reported);
     }
+    messageWhileBlocked = step.pendingWaits != 0;
     if (written)
         *written = reported;
     if (!step.result)
@@ -286,9 +289,12 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *, BOOL, DWORD 
                                        DWORD wakeMask)
 {
     SimPending &call = pendingCall;
-    // Only a wait for messages alone: none that the kernel side knows of.
-    if (count == 0)
-        return WAIT_TIMEOUT;
+    // A look for messages alone: the one a blocking call's script says came meanwhile.
+    if (count == 0) {
+        bool message = messageWhileBlocked && (wakeMask & QS_ALLINPUT) != 0;
+        messageWhileBlocked = false;
+        return message ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    }
     if (!waitStats.pendingLive) {
         waitStats.badCalls++;
         return WAIT_FAILED;

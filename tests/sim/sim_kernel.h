@@ -61,7 +61,8 @@ struct SimWriteStep {
     DWORD accepted;
     long reported = -1; // the count the call reports, when it differs from accepted
     // On an overlapped handle: waits the call stays pending for, each ended by a message for
-    // the thread; -1: pending until cancelled, every wait running out its time.
+    // the thread; -1: pending until cancelled, every wait running out its time. On a blocking
+    // one, non-zero: a message for the thread came while the call blocked.
     int pendingWaits = 0;
 };
 
