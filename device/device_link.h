@@ -43,7 +43,7 @@ int SendToDevice(int mode, const void *data, void *reply, DWORD length);
 
 enum DeviceWait {
     DEVICE_FAILED = 0,  // refused, or a count no driver can mean
-    DEVICE_DONE = 1,    // every byte accepted
+    DEVICE_DONE = 1,    // done: every byte of a write accepted
     DEVICE_STALLED = 2, // nothing moved for 90 seconds: cancelled, and its end awaited
     DEVICE_MESSAGE = 3, // a message for the thread came first; the send is still under way
 };
