@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The benchmark in one command: builds the tool (of the word size this machine runs) and the programs it is measured with, then
-# runs bench/bench.py (options pass through, e.g. --runs 9), once on the tool and once on the
-# same tool repainting its bar on every growing step, the rule its frame throttle replaced.
+# The benchmark in one command: builds the tool, of the word size this machine runs, and the
+# programs it is measured with, then runs bench/bench.py (options pass through, e.g. --runs 9).
 # Not part of the test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +10,4 @@ preset=windows
 [ "$(bash scripts/wine-arch.sh)" = win64 ] && preset=windows-x64
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset --target bench_programs
-python3 bench/bench.py --build-dir build/$preset "$@"
-exec python3 bench/bench.py --build-dir build/$preset \
-    --tool build/$preset/bench/UpdateTool_paint_every_step.exe \
-    --results bench/results-paint-every-step.md "$@"
+exec python3 bench/bench.py --build-dir build/$preset "$@"

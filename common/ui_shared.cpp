@@ -1,6 +1,8 @@
 // The module instance every string load names, and window centring.
 #include "common/ui_shared.h"
 
+#include "common/ui_shared_internal.h"
+
 static HINSTANCE moduleInstance = NULL;
 static int screenWidth = 0;
 static int screenHeight = 0;

@@ -19,8 +19,4 @@ enum CenterMode {
 // mode leaves its position unchanged. The screen size is measured once and cached.
 void CenterWindow(HWND window, int mode);
 
-// The top-left corner that centres a w x h window on a screenWidth x screenHeight screen.
-// Either may be negative when the window is larger than the screen.
-POINT CenteredPosition(int screenWidth, int screenHeight, int w, int h);
-
 #endif

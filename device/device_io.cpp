@@ -1,92 +1,107 @@
-// Device calls that wait for the printer without stopping the thread's windows.
-#include "device/device_link.h"
+// One device call at a time, waited for without stopping the thread's windows.
+#include "device/link_internal.h"
 
-#include "device/link_state.h"
+enum CallState {
+    CALL_NONE,     // nothing issued, or its end already reported
+    CALL_KEPT,     // blocking handles: issued, to be made by the wait
+    CALL_PENDING,  // under way on an overlapped handle
+    CALL_ANSWERED, // made on a blocking handle; its answer waits behind a message
+};
 
-static DeviceWaitPump waitPump = NULL;
-static int overlappedHandles = 0;
+static int callState = CALL_NONE;
+static DeviceRequest call;
+// The driver writes to the OVERLAPPED and signals its event until the call has ended, so both
+// live here, not on the stack of the call that issued it.
+static OVERLAPPED overlapped;
+static DWORD issuedAt = 0;
+static int keptAnswer = DEVICE_FAILED;
+static DWORD keptCount = 0;
 
-void SetDeviceWaitPump(DeviceWaitPump pump) { waitPump = pump; }
-
-int OverlappedFor(int osFamily)
+static BOOL MakeCall(DWORD *count, OVERLAPPED *under)
 {
-    // Windows 98 and Me complete overlapped calls only on the devices whose drivers chose to:
-    // there the calls stay plain blocking ones.
-    return osFamily == OS_WINDOWS_2000 || osFamily == OS_WINDOWS_XP_OR_LATER;
+    if (call.code == 0)
+        return WriteFile(call.handle, call.input, call.inputSize, count, under);
+    return DeviceIoControl(call.handle, call.code, (LPVOID)call.input, call.inputSize, call.output,
+                           call.outputSize, count, under);
 }
 
-DWORD DeviceOpenFlags(DWORD attributes, int overlapped)
+int IssueDeviceCall(const DeviceRequest *request)
 {
-    return overlapped ? attributes | FILE_FLAG_OVERLAPPED : attributes;
-}
-
-void SetHandlesOverlapped(int overlapped) { overlappedHandles = overlapped; }
-
-int DeviceCallsOverlap() { return overlappedHandles; }
-
-// Waits for the call behind overlapped to end, running the wait pump whenever a message
-// arrives. A call that has not ended within the stall limit is cancelled, and its end awaited
-// before the caller may release the OVERLAPPED and its event: the driver still writes to both
-// until then.
-static int AwaitCompletion(HANDLE handle, OVERLAPPED *overlapped, DWORD *count)
-{
-    DWORD started = GetTickCount();
-    if (waitPump != NULL)
-        waitPump();
-    for (;;) {
-        if (GetOverlappedResult(handle, overlapped, count, FALSE))
-            return 1;
-        if (GetLastError() != ERROR_IO_INCOMPLETE)
-            return 0;
-        DWORD waited = GetTickCount() - started;
-        if (waited >= deviceStallLimitMs)
-            break;
-        DWORD woke =
-            MsgWaitForMultipleObjects(1, &overlapped->hEvent, FALSE, deviceStallLimitMs - waited,
-                                      waitPump != NULL ? QS_ALLINPUT : 0);
-        if (woke == WAIT_OBJECT_0 + 1 && waitPump != NULL)
-            waitPump();
-        else if (woke == WAIT_FAILED)
-            break;
+    call = *request;
+    if (!HandlesOverlapped()) {
+        callState = CALL_KEPT;
+        return 1;
     }
-    CancelIo(handle);
-    GetOverlappedResult(handle, overlapped, count, TRUE);
-    return 0;
-}
-
-int DeviceCall(const DeviceRequest *request, DWORD *count)
-{
-    *count = 0;
-    if (!overlappedHandles) {
-        if (request->code == 0)
-            return WriteFile(request->handle, request->input, request->inputSize, count, NULL) ? 1
-                                                                                               : 0;
-        return DeviceIoControl(request->handle, request->code, (LPVOID)request->input,
-                               request->inputSize, request->output, request->outputSize, count,
-                               NULL)
-                   ? 1
-                   : 0;
-    }
-
-    OVERLAPPED overlapped;
     ZeroMemory(&overlapped, sizeof overlapped);
     // A regular file standing in for the printer would take every write at this offset; a
     // device ignores it. Both then see one stream.
-    overlapped.Offset = (DWORD)request->position;
-    overlapped.OffsetHigh = (DWORD)(request->position >> 32);
+    overlapped.Offset = (DWORD)call.position;
+    overlapped.OffsetHigh = (DWORD)(call.position >> 32);
     overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (overlapped.hEvent == NULL)
         return 0;
-    BOOL issued;
-    if (request->code == 0)
-        issued = WriteFile(request->handle, request->input, request->inputSize, NULL, &overlapped);
-    else
-        issued = DeviceIoControl(request->handle, request->code, (LPVOID)request->input,
-                                 request->inputSize, request->output, request->outputSize, NULL,
-                                 &overlapped);
-    int result = 0;
-    if (issued || GetLastError() == ERROR_IO_PENDING)
-        result = AwaitCompletion(request->handle, &overlapped, count);
+    issuedAt = GetTickCount();
+    if (!MakeCall(NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING) {
+        CloseHandle(overlapped.hEvent);
+        return 0;
+    }
+    callState = CALL_PENDING;
+    return 1;
+}
+
+// The end of the pending call: its event goes back and nothing of it is left under way.
+static int EndPending(int answer)
+{
     CloseHandle(overlapped.hEvent);
-    return result;
+    callState = CALL_NONE;
+    return answer;
+}
+
+// Blocking handles: the call is made here, and a message that came meanwhile is told first,
+// so the windows catch up before the next call blocks again.
+static int AwaitBlockingCall(int wakeOnMessages, DWORD *count)
+{
+    if (callState == CALL_KEPT) {
+        keptAnswer = MakeCall(&keptCount, NULL) ? DEVICE_DONE : DEVICE_FAILED;
+        callState = CALL_ANSWERED;
+        if (wakeOnMessages &&
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT) == WAIT_OBJECT_0)
+            return DEVICE_MESSAGE;
+    }
+    callState = CALL_NONE;
+    *count = keptCount;
+    return keptAnswer;
+}
+
+int AwaitDeviceCall(int wakeOnMessages, DWORD *count)
+{
+    *count = 0;
+    if (callState == CALL_KEPT || callState == CALL_ANSWERED)
+        return AwaitBlockingCall(wakeOnMessages, count);
+    if (callState != CALL_PENDING)
+        return DEVICE_FAILED;
+    int answer = DEVICE_STALLED;
+    for (;;) {
+        if (GetOverlappedResult(call.handle, &overlapped, count, FALSE))
+            return EndPending(DEVICE_DONE);
+        if (GetLastError() != ERROR_IO_INCOMPLETE)
+            return EndPending(DEVICE_FAILED);
+        DWORD waited = GetTickCount() - issuedAt;
+        if (waited >= deviceStallLimitMs)
+            break;
+        DWORD woke =
+            MsgWaitForMultipleObjects(1, &overlapped.hEvent, FALSE, deviceStallLimitMs - waited,
+                                      wakeOnMessages ? QS_ALLINPUT : 0);
+        if (woke == WAIT_OBJECT_0 + 1)
+            return DEVICE_MESSAGE;
+        if (woke == WAIT_FAILED) {
+            answer = DEVICE_FAILED;
+            break;
+        }
+    }
+    // The driver holds the OVERLAPPED until the cancelled call has ended.
+    CancelIo(call.handle);
+    GetOverlappedResult(call.handle, &overlapped, count, TRUE);
+    *count = 0;
+    return EndPending(answer);
 }

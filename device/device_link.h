@@ -26,64 +26,31 @@ LinkConfig DefaultLinkConfig();
 // the next lookup or CloseDeviceHandles.
 int FindPrinter(LinkConfig config);
 
-// Closes whichever device handles are open and marks both closed; returns 1.
+// Closes whichever device handles are open and marks both closed; returns 1. The next write
+// starts the stream afresh.
 int CloseDeviceHandles();
-
-// The classes of Windows the lookup tells apart by their device-setup behaviour.
-enum OsFamily {
-    OS_UNCLASSIFIED = -1, // not yet classified, or a 4.x release other than 98 and Me
-    OS_WINDOWS_98 = 0,
-    OS_WINDOWS_ME = 1,
-    OS_WINDOWS_2000 = 2,
-    OS_WINDOWS_XP_OR_LATER = 3,
-};
-
-// Classifies the running Windows version as an OsFamily; leaves *osFamily alone when the
-// version cannot be read.
-void GetOsFamily(int *osFamily);
-
-// The handles a successful lookup leaves open; INVALID_HANDLE_VALUE when closed.
-HANDLE PrimaryHandle();
-HANDLE SecondaryHandle();
-
-// The kind of the most recent lookup.
-int CurrentLinkKind();
-
-// Printer-class discovery: 1 when a device carrying hardwareId was found and both handles
-// were opened on its interface, 0 otherwise with both handles closed.
-int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily);
-
-// Upper-cases 'a' to 'z' in both texts in place; every other byte is left as it is.
-void UppercaseInPlace(char *first, char *second);
-
-// Scanner-port discovery over ports 0 to 14: 1 when a port matched and the chosen pipes
-// give a writable primaryHandle, 0 otherwise.
-int FindScannerPort(int vendorId, int productId, int scanPipeMode);
-
-// The value of a hexadecimal text; 0 for an empty text, -1 when a character is not a digit.
-int ParseHexField(const char *text);
 
 enum SendMode {
     SEND_VENDOR_COMMAND = 0,
     SEND_WRITE = 1,
 };
 
-// Puts length bytes of data on the wire through primaryHandle. 1 when all of them were
-// accepted, 0 otherwise. Opens and closes nothing.
+// Starts putting length bytes of data on the wire through primaryHandle (SEND_WRITE), or the
+// vendor command data begins with (SEND_VENDOR_COMMAND, after a printer-class lookup only).
+// 0 when it failed at once; otherwise AwaitDevice tells how it ends, and data and reply must
+// stay in place until it has. Opens and closes nothing.
 int SendToDevice(int mode, const void *data, void *reply, DWORD length);
 
-// A device call that has moved nothing for this long is cancelled and fails: Windows gives a
-// printer port as long before it gives up on a job.
-static const DWORD deviceStallLimitMs = 90000;
+enum DeviceWait {
+    DEVICE_FAILED = 0,  // refused, or a count no driver can mean
+    DEVICE_DONE = 1,    // done: every byte of a write accepted
+    DEVICE_STALLED = 2, // nothing moved for 90 seconds: cancelled, and its end awaited
+    DEVICE_MESSAGE = 3, // a message for the thread came first; the send is still under way
+};
 
-// Runs while a device call waits for the printer: once as soon as the call is under way, so
-// the caller's own work overlaps the printer's, then whenever a message arrives, so the windows
-// keep painting and answering. NULL (the start value): messages wait until the call has ended,
-// as with a blocking call.
-typedef void (*DeviceWaitPump)();
-void SetDeviceWaitPump(DeviceWaitPump pump);
-
-// 1 when device calls run under way with the wait pump, 0 when they block (older Windows).
-int DeviceCallsOverlap();
+// Waits for the send SendToDevice started until it ends or a message arrives for the thread,
+// and says which (a DeviceWait). After DEVICE_MESSAGE the caller runs its messages and waits
+// again; after any other answer the send is over.
+int AwaitDevice();
 
 #endif

@@ -1,7 +1,5 @@
 // Putting bytes on the wire to the printer found by the last lookup.
-#include "device/device_link.h"
-
-#include "device/link_state.h"
+#include "device/link_internal.h"
 
 #include <winioctl.h>
 
@@ -10,32 +8,25 @@
 // The vendor command the printer-class driver forwards is its first three bytes.
 static const DWORD vendorCommandLength = 3;
 
-// Writes all of data to primaryHandle, offering the rest again after a partial write: the
-// transfer header has told the printer how many bytes follow, so none may go missing.
-static int WriteWhole(const BYTE *data, DWORD length)
+// The send under way: a write goes on until all of its bytes are accepted.
+static int sendingWrite = 0;
+static const BYTE *sendData = NULL;
+static DWORD sendLength = 0;
+static DWORD sendAccepted = 0;
+// A vendor command is copied: the driver reads it while the call is under way.
+static BYTE command[vendorCommandLength];
+
+// Offers the printer what it has not accepted yet, where the stream stands.
+static int IssueRest()
 {
-    DWORD sent = 0;
-    do {
-        DWORD written = 0;
-        DeviceRequest request = {PrimaryHandle(), 0, data + sent, length - sent, NULL, 0,
-                                 StreamPosition()};
-        if (!DeviceCall(&request, &written))
-            return 0;
-        // More than was offered is no count a driver can mean: nothing says where the stream
-        // stands after it.
-        if (written == 0 || written > length - sent)
-            return 0;
-        sent += written;
-        AdvanceStreamPosition(written);
-    } while (sent < length);
-    return 1;
+    DWORD rest = sendLength - sendAccepted;
+    DeviceRequest request = {PrimaryHandle(), 0, sendData + sendAccepted, rest, NULL, 0,
+                             StreamPosition()};
+    return IssueDeviceCall(&request);
 }
 
-static int SendVendorCommand(const BYTE *data, void *reply, DWORD length)
+static int StartVendorCommand(const BYTE *data, void *reply, DWORD length)
 {
-    BYTE command[vendorCommandLength];
-    DWORD returned = 0;
-
     if (CurrentLinkKind() != LINK_PRINTER_CLASS)
         return 0;
     if (data == NULL || length < vendorCommandLength)
@@ -48,14 +39,41 @@ static int SendVendorCommand(const BYTE *data, void *reply, DWORD length)
                              reply,
                              reply ? length : 0,
                              0};
-    return DeviceCall(&request, &returned);
+    return IssueDeviceCall(&request);
 }
 
 int SendToDevice(int mode, const void *data, void *reply, DWORD length)
 {
-    if (mode == SEND_WRITE)
-        return WriteWhole((const BYTE *)data, length);
+    sendingWrite = mode == SEND_WRITE;
+    if (mode == SEND_WRITE) {
+        sendData = (const BYTE *)data;
+        sendLength = length;
+        sendAccepted = 0;
+        return IssueRest();
+    }
     if (mode == SEND_VENDOR_COMMAND)
-        return SendVendorCommand((const BYTE *)data, reply, length);
+        return StartVendorCommand((const BYTE *)data, reply, length);
     return 0;
+}
+
+// A write ends only when every byte was accepted, offering the rest again after a partial
+// one: the transfer header has told the printer how many bytes follow, so none may go missing.
+int AwaitDevice()
+{
+    for (;;) {
+        DWORD written = 0;
+        int woke = AwaitDeviceCall(1, &written);
+        if (woke != DEVICE_DONE || !sendingWrite)
+            return woke;
+        // More than was offered is no count a driver can mean: nothing says where the stream
+        // stands after it.
+        if (written == 0 || written > sendLength - sendAccepted)
+            return DEVICE_FAILED;
+        sendAccepted += written;
+        AdvanceStreamPosition(written);
+        if (sendAccepted == sendLength)
+            return DEVICE_DONE;
+        if (!IssueRest())
+            return DEVICE_FAILED;
+    }
 }

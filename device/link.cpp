@@ -1,8 +1,6 @@
 // The link configuration, the pair of device handles, the Windows version class, and the
 // lookup that picks a discovery path.
-#include "device/device_link.h"
-
-#include "device/link_state.h"
+#include "device/link_internal.h"
 
 // The build's printer model: UPDATE_TOOL_HARDWARE_ID, checked when the build is configured.
 #include "hardware_id.h"
@@ -17,9 +15,12 @@ static int scanPipeMode = 0;
 static int osFamily = OS_UNCLASSIFIED;
 static HANDLE primaryHandle = INVALID_HANDLE_VALUE;
 static HANDLE secondaryHandle = INVALID_HANDLE_VALUE;
+// How the lookup opened the handles, which every call on them must follow, and how far the
+// stream written to primaryHandle has got.
+static int handlesOverlapped = 0;
+static ULONGLONG streamPosition = 0;
 static int vendorId = 0;
 static int productId = 0;
-static ULONGLONG streamPosition = 0;
 
 LinkConfig DefaultLinkConfig()
 {
@@ -35,9 +36,21 @@ HANDLE SecondaryHandle() { return secondaryHandle; }
 void SetPrimaryHandle(HANDLE handle) { primaryHandle = handle; }
 void SetSecondaryHandle(HANDLE handle) { secondaryHandle = handle; }
 int CurrentLinkKind() { return linkKind; }
-int LookupOsFamily() { return osFamily; }
+int LinkOsFamily() { return osFamily; }
+int HandlesOverlapped() { return handlesOverlapped; }
 ULONGLONG StreamPosition() { return streamPosition; }
 void AdvanceStreamPosition(DWORD count) { streamPosition += count; }
+
+HANDLE OpenLinkHandle(const char *name, DWORD attributes, int family)
+{
+    // Windows 98 and Me complete overlapped calls only on the devices whose drivers chose to:
+    // there the calls stay plain blocking ones.
+    handlesOverlapped = family == OS_WINDOWS_2000 || family == OS_WINDOWS_XP_OR_LATER;
+    if (handlesOverlapped)
+        attributes |= FILE_FLAG_OVERLAPPED;
+    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                       OPEN_EXISTING, attributes, NULL);
+}
 
 int CloseDeviceHandles()
 {
@@ -47,8 +60,8 @@ int CloseDeviceHandles()
         CloseHandle(secondaryHandle);
     primaryHandle = INVALID_HANDLE_VALUE;
     secondaryHandle = INVALID_HANDLE_VALUE;
+    // A Retry sends the header again from the first byte of the stream.
     streamPosition = 0;
-    SetHandlesOverlapped(0);
     return 1;
 }
 

@@ -1,7 +1,5 @@
 // Printer discovery through the USB printer device-interface class.
-#include "device/device_link.h"
-
-#include "device/link_state.h"
+#include "device/link_internal.h"
 
 #include <setupapi.h>
 
@@ -149,24 +147,18 @@ static int ListHoldsId(char *list, DWORD limit, char *idCopy)
 // Opens the device path into both handles. 0 with both closed when either open fails.
 static int OpenBothHandles(const char *path, int osFamily)
 {
-    int overlapped = OverlappedFor(osFamily);
-    DWORD flags = DeviceOpenFlags(FILE_ATTRIBUTE_NORMAL, overlapped);
-    HANDLE handle =
-        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                    OPEN_EXISTING, flags, NULL);
+    HANDLE handle = OpenLinkHandle(path, FILE_ATTRIBUTE_NORMAL, osFamily);
     SetPrimaryHandle(handle);
     if (handle == INVALID_HANDLE_VALUE) {
         CloseDeviceHandles();
         return 0;
     }
-    handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         NULL, OPEN_EXISTING, flags, NULL);
+    handle = OpenLinkHandle(path, FILE_ATTRIBUTE_NORMAL, osFamily);
     SetSecondaryHandle(handle);
     if (handle == INVALID_HANDLE_VALUE) {
         CloseDeviceHandles();
         return 0;
     }
-    SetHandlesOverlapped(overlapped);
     return 1;
 }
 

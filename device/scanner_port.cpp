@@ -1,7 +1,5 @@
 // Printer discovery among the still-image USB ports.
-#include "device/device_link.h"
-
-#include "device/link_state.h"
+#include "device/link_internal.h"
 
 #include <winioctl.h>
 
@@ -17,17 +15,7 @@ static HANDLE OpenPipe(const char *portName, int pipe)
 {
     char pipeName[32];
     wsprintfA(pipeName, pipeFormats[pipe], portName);
-    return CreateFileA(pipeName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       NULL, OPEN_EXISTING,
-                       DeviceOpenFlags(FILE_ATTRIBUTE_SYSTEM, OverlappedFor(LookupOsFamily())),
-                       NULL);
-}
-
-// Opens the pipe into primaryHandle; every call on it is made the way it was opened.
-static void OpenPrimaryPipe(const char *portName, int pipe)
-{
-    SetPrimaryHandle(OpenPipe(portName, pipe));
-    SetHandlesOverlapped(OverlappedFor(LookupOsFamily()));
+    return OpenLinkHandle(pipeName, FILE_ATTRIBUTE_SYSTEM, LinkOsFamily());
 }
 
 // 1 when the device behind the open pipe 0 reports these vendor and product IDs.
@@ -38,7 +26,8 @@ static int DescriptorMatches(HANDLE pipe0, int vendorId, int productId)
     ZeroMemory(&descriptor, sizeof descriptor);
     DeviceRequest request = {
         pipe0, (DWORD)IOCTL_GET_DEVICE_DESCRIPTOR, NULL, 0, &descriptor, sizeof descriptor, 0};
-    if (!DeviceCall(&request, &returned))
+    // The lookup runs before any window of the tool shows: messages wait for its end.
+    if (!IssueDeviceCall(&request) || AwaitDeviceCall(0, &returned) != DEVICE_DONE)
         return 0;
     if ((int)(DWORD)descriptor.usVendorId != vendorId)
         return 0;
@@ -59,7 +48,7 @@ int FindScannerPort(int vendorId, int productId, int scanPipeMode)
 
     for (int port = 0; port < scannerPortCount && !found; port++) {
         wsprintfA(portName, "\\\\.\\Usbscan%d", port);
-        OpenPrimaryPipe(portName, 0);
+        SetPrimaryHandle(OpenPipe(portName, 0));
         if (PrimaryHandle() == INVALID_HANDLE_VALUE)
             continue;
         if (!DescriptorMatches(PrimaryHandle(), vendorId, productId)) {
@@ -70,7 +59,7 @@ int FindScannerPort(int vendorId, int productId, int scanPipeMode)
         SetSecondaryHandle(OpenPipe(portName, 1));
         if (scanPipeMode == 2) {
             CloseDeviceHandles();
-            OpenPrimaryPipe(portName, 2);
+            SetPrimaryHandle(OpenPipe(portName, 2));
             SetSecondaryHandle(OpenPipe(portName, 3));
         }
         // Every write goes to primaryHandle: a match that cannot be written is no printer found.

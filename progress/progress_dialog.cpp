@@ -2,6 +2,7 @@
 #include "progress/progress.h"
 
 #include "common/ui_shared.h"
+#include "progress/progress_internal.h"
 #include "resources/resource.h"
 
 static int nestingCount = 0;
@@ -25,22 +26,15 @@ static int textY = 0;
 static int stepScale = 100;
 static int stepOffset = 0;
 static WORD pumpFlags = PM_REMOVE | PM_NOYIELD;
-// The percentage the frame's text last carried, so the text is set only when it changes.
-static int framePercent = -1;
-// When ProgressStep last painted the bar at once (GetTickCount).
-static DWORD lastForcedPaint = 0;
-
-// A screen shows at most one frame in about 16 ms, and a repaint of the bar costs about
-// 0.25 ms under Wine, more than writing a chunk takes on a fast link: painting every growing
-// step would make the window, not the printer, set the pace (bench/results*.md). The benchmark
-// builds a copy with 0, which paints every growing step, to keep that measured.
-#ifndef PROGRESS_PAINT_INTERVAL_MS
-#define PROGRESS_PAINT_INTERVAL_MS 16
-#endif
-static const DWORD paintInterval = PROGRESS_PAINT_INTERVAL_MS;
+// The percentage the window shows: the bar is painted and the frame's text set only when it
+// changes, so the bar is never more than a percentage behind. Under Wine every call that
+// reaches the window costs more than a fast link takes for a chunk.
+static int shownPercent = -1;
 
 // The widest percentage the bar shows: the text is centred once, for this width.
 static const char referencePercent[] = "100%";
+
+static INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void SetOwnerWindow(HWND owner) { ownerWindow = owner; }
 
@@ -72,7 +66,8 @@ POINT PercentTextOrigin(RECT bar, SIZE extent)
 
 COLORREF BarColour(COLORREF windowColour) { return windowColour ^ 0x00FF00FFu; }
 
-RECT InnerBarRect(RECT frame)
+// The bar inside a frame, one pixel in from every edge.
+static RECT InnerBarRect(RECT frame)
 {
     RECT inner;
     inner.left = frame.left + 1;
@@ -101,22 +96,21 @@ static void ShowPercentInFrame(HWND window, int percent)
     char text[sizeof percentText];
     FormatPercent(text, percent);
     DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)text);
-    framePercent = percent;
+    shownPercent = percent;
 }
 
-// Whether a step that has just grown the bar from oldRight to show percent paints it at once.
-// The first growth does, so the bar moves as soon as it can; so does a new percentage (the full
-// bar among them), because the write after this step may stall, as when a printer's buffer
-// fills after a fast burst, and the screen then keeps what was last painted: a frame's worth of
-// a fast link can be a fifth of the bar, a percentage is three pixels. Otherwise once a frame
-// has passed since the last such paint; the unsigned difference survives the tick count's wrap.
-static int PaintDue(LONG oldRight, int percent, DWORD now)
+// Brings a new percentage to the screen: the bar at once, because the write after this step
+// may stall, as when a printer's buffer fills after a fast burst, and the screen then keeps
+// what was last painted.
+static void ShowStep(int percent)
 {
-    if (oldRight == filledRect.left)
-        return 1;
-    if (percent != framePercent)
-        return 1;
-    return now - lastForcedPaint >= paintInterval;
+    // Raising a window that is already on top still costs a full window-position change.
+    if (GetTopWindow(NULL) != progressWindow)
+        BringWindowToTop(progressWindow);
+    InvalidateRect(progressWindow, &emptyRect, FALSE);
+    InvalidateRect(progressWindow, &filledRect, FALSE);
+    UpdateWindow(progressWindow);
+    ShowPercentInFrame(progressWindow, percent);
 }
 
 void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
@@ -177,7 +171,7 @@ void ProgressClose()
     pumpFlags = PM_REMOVE | PM_NOYIELD;
 }
 
-static int PumpProgressMessages()
+int PumpProgressMessages()
 {
     MSG message;
 
@@ -199,57 +193,31 @@ static int PumpProgressMessages()
     return cancelRequested ? 0 : 1;
 }
 
-void ProgressPumpMessages() { PumpProgressMessages(); }
-
 int ProgressStep(DWORD total, DWORD current)
 {
-    int alive;
-    DWORD filled;
-    LONG newRight;
-    LONG oldRight;
-    DWORD now;
-    int percent;
-
     lastStep = current;
     if (progressWindow == NULL)
         return 0;
-    alive = IsWindow(progressWindow);
-    if (alive) {
-        // Raising a window that is already on top still costs a full window-position change.
-        if (GetTopWindow(NULL) != progressWindow)
-            BringWindowToTop(progressWindow);
-        UpdateWindow(progressWindow);
-    } else if (current != 0) {
-        return 1;
-    }
-    if (!PumpProgressMessages() && current != 0)
+    // The pump destroys the window when the user closes it.
+    if (!IsWindow(progressWindow))
+        return current != 0 ? 1 : 0;
+    if (cancelRequested && current != 0)
         return 1;
     // A total of 0 has no position on the bar; the caller is told to stop.
     if (total == 0)
         return 1;
 
-    filled = BarFillWidth(total, current, barWidth, stepScale, stepOffset);
-    newRight = filledRect.left + (LONG)filled;
+    DWORD filled = BarFillWidth(total, current, barWidth, stepScale, stepOffset);
+    LONG newRight = filledRect.left + (LONG)filled;
     if (newRight <= filledRect.right)
         return 0;
-    oldRight = filledRect.right;
+    // Kept current whether or not this step paints: a paint the system asks for in between
+    // shows the bar as it is.
     filledRect.right = newRight;
-    // The pump may have destroyed the window.
-    if (IsWindow(progressWindow)) {
-        // Kept current whether or not this step paints: a paint the system asks for in between
-        // shows the bar as it is.
-        emptyRect.left = newRight;
-        percent = PercentOfBar(filledRect.right - filledRect.left, barWidth);
-        now = GetTickCount();
-        if (PaintDue(oldRight, percent, now)) {
-            InvalidateRect(progressWindow, &emptyRect, FALSE);
-            InvalidateRect(progressWindow, &filledRect, FALSE);
-            UpdateWindow(progressWindow);
-            lastForcedPaint = now;
-        }
-        if (percent != framePercent)
-            ShowPercentInFrame(progressWindow, percent);
-    }
+    emptyRect.left = newRight;
+    int percent = PercentOfBar(filledRect.right - filledRect.left, barWidth);
+    if (percent != shownPercent)
+        ShowStep(percent);
     if (current > total)
         return 1;
     return cancelRequested;
@@ -366,7 +334,7 @@ done:
     EndPaint(window, &paint);
 }
 
-INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)wParam;
     (void)lParam;

@@ -29,30 +29,24 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
     return sent != 0 ? 1 : 0;
 }
 
-// The progress step of the piece last sent, run while the next piece is on its way to the
-// printer: on a fast link the bar's work would otherwise sit between two writes and set the
-// pace. Blocking writes run no pump: there the step follows its piece at once, as it always did.
-static DWORD stepTotal = 0;
-static DWORD deferredStep = 0;
-static int stepDeferred = 0;
-
-static void RunDeferredStep()
+// Sends one piece and waits until the printer has taken it, running the thread's messages
+// whenever one arrives meanwhile: a window that stops answering is one the system offers to
+// close, with the printer holding half an image. step, when not 0, is shown while the piece is
+// on its way: on a fast link the bar's work would otherwise sit between two writes and set the
+// pace.
+static int SendPiece(int sendMode, const BYTE *data, DWORD length, DWORD stepCount, DWORD step)
 {
-    if (!stepDeferred)
-        return;
-    stepDeferred = 0;
-    // "Stop" means the dialog was closed or asked to cancel; a closed one runs no more
-    // messages in its steps, and the session guard must still answer.
-    if (ProgressStep(stepTotal, deferredStep))
-        ProgressPumpMessages();
-}
-
-static void TransferWaitPump()
-{
-    if (stepDeferred)
-        RunDeferredStep();
-    else
-        ProgressPumpMessages();
+    if (!SendToDevice(sendMode, data, NULL, length))
+        return 0;
+    if (step != 0)
+        ProgressStep(stepCount, step);
+    for (;;) {
+        int woke = AwaitDevice();
+        if (woke != DEVICE_MESSAGE)
+            return woke == DEVICE_DONE;
+        // Also once the user has closed the progress window: the session guard must answer.
+        PumpProgressMessages();
+    }
 }
 
 // The number of progress steps: one per piece, the last piece possibly short. Written without
@@ -77,18 +71,10 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     // arithmetic divides by the step count.
     if (image == NULL || imageLength == 0 || chunkSize == 0)
         return 0;
-    // While a send waits for the printer, the progress window keeps painting and answering:
-    // a window that stops answering is one the system offers to close, with the printer
-    // holding half an image.
-    stepDeferred = 0;
-    SetDeviceWaitPump(TransferWaitPump);
-    if (headerLength != 0 && !SendToDevice(sendMode, header, NULL, headerLength)) {
-        SetDeviceWaitPump(NULL);
+    if (headerLength != 0 && !SendPiece(sendMode, header, headerLength, 0, 0))
         return 0;
-    }
 
     stepCount = StepCount(imageLength, chunkSize);
-    stepTotal = stepCount;
     caption[0] = '\0';
     LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
     ProgressOpen(IDS_TRANSFERRING, 0, caption);
@@ -96,27 +82,20 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     // only a failed send ends the transfer.
     ProgressStep(stepCount, 0);
 
+    // Each piece shows the step of the one before it while it is on its way.
     while (remaining > chunkSize) {
-        if (!SendToDevice(sendMode, image + offset, NULL, chunkSize))
+        if (!SendPiece(sendMode, image + offset, chunkSize, stepCount, index))
             goto done;
-        RunDeferredStep();
         remaining -= chunkSize;
         offset += chunkSize;
         index += 1;
-        deferredStep = index;
-        stepDeferred = 1;
-        if (!DeviceCallsOverlap())
-            RunDeferredStep();
     }
     // The last piece, short or of full size, always goes here; remaining is at least 1.
-    if (!SendToDevice(sendMode, image + offset, NULL, remaining))
+    if (!SendPiece(sendMode, image + offset, remaining, stepCount, index))
         goto done;
-    RunDeferredStep();
     ProgressStep(stepCount, stepCount);
     result = 1;
 done:
-    stepDeferred = 0;
     ProgressClose();
-    SetDeviceWaitPump(NULL);
     return result;
 }

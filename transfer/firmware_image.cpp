@@ -3,6 +3,7 @@
 
 #include "device/device_link.h"
 #include "resources/resource.h"
+#include "transfer/firmware_image_internal.h"
 
 static const BYTE *imagePointer = NULL;
 static DWORD imageLength = 0;

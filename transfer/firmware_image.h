@@ -19,9 +19,6 @@ TransferSettings ShippedTransferSettings();
 // 1 when it was found and is non-empty; the image stays mapped, never copied or freed.
 int LoadFirmwareImage(HINSTANCE instance);
 
-// Writes length into header bytes 20 to 23, most significant byte first.
-void StampImageSize(DWORD length);
-
 // What the last successful LoadFirmwareImage recorded.
 const BYTE *FirmwareImage();
 DWORD FirmwareImageLength();

@@ -3,7 +3,7 @@
 //
 // Input: [os family] [code page], then up to four devices, each
 // [flags] [reported size lo] [reported size hi] [legacy successes] [length] [length bytes].
-#include "device/device_link.h"
+#include "device/link_internal.h"
 #include "sim_kernel.h"
 
 #include <usbprint.h>

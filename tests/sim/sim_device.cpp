@@ -8,6 +8,7 @@
 #include <usbscan.h>
 
 #include <map>
+#include <set>
 #include <strings.h>
 
 #ifndef ERROR_INVALID_FUNCTION
@@ -20,6 +21,7 @@ namespace
 std::deque<SimDevice> devices;
 std::vector<SimOpen> openLog;
 std::map<HANDLE, SimDevice *> openHandles;
+std::set<HANDLE> overlappedHandles; // opened with FILE_FLAG_OVERLAPPED
 SimHandleStats handleStats = {};
 ULONG_PTR nextHandle = 0x1000;
 
@@ -27,6 +29,14 @@ SimDevice *DeviceOf(HANDLE handle)
 {
     auto found = openHandles.find(handle);
     return found == openHandles.end() ? NULL : found->second;
+}
+
+// A call made otherwise than its handle was opened for: an overlapped call on a blocking handle
+// blocks the thread all the same, a plain one on an overlapped handle is not waited for.
+void CheckCallMatchesOpen(HANDLE handle, LPOVERLAPPED overlapped)
+{
+    if ((overlapped != NULL) != (overlappedHandles.count(handle) != 0))
+        handleStats.badCalls++;
 }
 
 // The overlapped call in flight, from its issue until GetOverlappedResult reports its end (the
@@ -41,6 +51,7 @@ struct SimPending {
 } pendingCall;
 const ULONG_PTR firstEvent = 0x800000;
 SimWaitStats waitStats = {};
+bool messageWhileBlocked = false; // came during the last blocking call, not yet looked for
 
 // The platform's answer to an overlapped call: TRUE when it ended at once, FALSE with
 // ERROR_IO_PENDING, or the failure itself.
@@ -63,9 +74,11 @@ void SimResetDevices()
     devices.clear();
     openLog.clear();
     openHandles.clear();
+    overlappedHandles.clear();
     handleStats = {};
     pendingCall = {};
     waitStats = {};
+    messageWhileBlocked = false;
     nextHandle = 0x1000;
 }
 
@@ -135,6 +148,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
         entry.result = reinterpret_cast<HANDLE>(nextHandle);
         nextHandle += 4;
         openHandles[entry.result] = device;
+        if (flags & FILE_FLAG_OVERLAPPED)
+            overlappedHandles.insert(entry.result);
         device->opened++;
         handleStats.opens++;
     }
@@ -157,6 +172,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    CheckCallMatchesOpen(file, overlapped);
     // Everything offered is read, as a driver copying the request would: an offer longer than
     // the caller's buffer shows under AddressSanitizer.
     const BYTE *bytes = static_cast<const BYTE *>(buffer);
@@ -174,6 +190,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
                                        static_cast<ULONGLONG>(overlapped->OffsetHigh) << 32);
         return IssueOverlapped(overlapped, step.pendingWaits, step.result, reported);
     }
+    messageWhileBlocked = step.pendingWaits != 0;
     if (written)
         *written = reported;
     if (!step.result)
@@ -197,6 +214,7 @@ BOOL WINAPI DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, 
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    CheckCallMatchesOpen(handle, overlapped);
     const BYTE *input = static_cast<const BYTE *>(in);
     device->ioctls.push_back(
         {code, std::vector<BYTE>(input, input + inSize), out != NULL, outSize});
@@ -253,6 +271,7 @@ BOOL WINAPI CloseHandle(HANDLE object)
         return FALSE;
     }
     openHandles.erase(object);
+    overlappedHandles.erase(object);
     device->closed++;
     handleStats.closes++;
     return TRUE;
@@ -270,6 +289,12 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *, BOOL, DWORD 
                                        DWORD wakeMask)
 {
     SimPending &call = pendingCall;
+    // A look for messages alone: the one a blocking call's script says came meanwhile.
+    if (count == 0) {
+        bool message = messageWhileBlocked && (wakeMask & QS_ALLINPUT) != 0;
+        messageWhileBlocked = false;
+        return message ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    }
     if (!waitStats.pendingLive) {
         waitStats.badCalls++;
         return WAIT_FAILED;

@@ -61,7 +61,8 @@ struct SimWriteStep {
     DWORD accepted;
     long reported = -1; // the count the call reports, when it differs from accepted
     // On an overlapped handle: waits the call stays pending for, each ended by a message for
-    // the thread; -1: pending until cancelled, every wait running out its time.
+    // the thread; -1: pending until cancelled, every wait running out its time. On a blocking
+    // one, non-zero: a message for the thread came while the call blocked.
     int pendingWaits = 0;
 };
 
@@ -118,7 +119,8 @@ struct SimHandleStats {
     int closes;
     int live;
     int badCloses; // CloseHandle on a handle that is not open
-    int badCalls;  // I/O calls that broke the platform's rules (missing count pointers, ...)
+    int badCalls;  // I/O calls against the platform's rules (missing count pointers, overlapped
+                   // or not otherwise than the handle was opened, ...)
 };
 SimHandleStats SimHandles();
 

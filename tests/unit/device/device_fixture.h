@@ -3,7 +3,7 @@
 #ifndef UPDATE_TOOL_DEVICE_FIXTURE_H
 #define UPDATE_TOOL_DEVICE_FIXTURE_H
 
-#include "device/device_link.h"
+#include "device/link_internal.h"
 #include "sim_kernel.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +36,6 @@ class DeviceLinkTest : public ::testing::Test
         EXPECT_EQ(waits.eventsLive, 0) << "events of overlapped calls not released";
         EXPECT_EQ(waits.pendingLive, 0) << "overlapped calls left pending";
         EXPECT_EQ(waits.badCalls, 0) << "an event released or waited for against the rules";
-        SetDeviceWaitPump(NULL);
     }
 
     // Blocks and device-information sets never outlive the call that took them.
@@ -62,6 +61,20 @@ inline LinkConfig ConfigOfKind(int kind)
     strcpy(config.hardwareId, configuredId);
     config.scanPipeMode = 0;
     return config;
+}
+
+// A send as the transfer makes it: started, then waited for until it ends, a DeviceWait.
+// *messages counts the waits that a message for the thread ended.
+inline int SendAndWait(int mode, const void *data, void *reply, DWORD length,
+                       int *messages = nullptr)
+{
+    if (!SendToDevice(mode, data, reply, length))
+        return DEVICE_FAILED;
+    int woke;
+    while ((woke = AwaitDevice()) == DEVICE_MESSAGE)
+        if (messages != nullptr)
+            ++*messages;
+    return woke;
 }
 
 // The device name behind a handle, or "closed".

@@ -56,14 +56,14 @@ TEST_F(DeviceWriteTest, WritesEveryByteOrFails)
         printer.writePlan = row.plan;
         std::vector<BYTE> data = Pattern(4096);
 
-        EXPECT_EQ(SendToDevice(SEND_WRITE, data.data(), NULL, 4096), row.expected);
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096), row.expected);
         EXPECT_TRUE(SameBytes(std::vector<BYTE>(data.begin(), data.begin() + row.delivered),
                               printer.received));
         EXPECT_EQ(printer.writeSizes, row.offered);
     }
 }
 
-TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStream)
+TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStreamAndARetryStartsItAgain)
 {
     SimDevice &printer = FindSimPrinter();
     // The driver takes at most 1000 bytes per call.
@@ -71,10 +71,10 @@ TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStream)
     std::vector<BYTE> header = Pattern(24);
     std::vector<BYTE> image = Pattern(10000);
 
-    ASSERT_EQ(SendToDevice(SEND_WRITE, header.data(), NULL, 24), 1);
+    ASSERT_EQ(SendAndWait(SEND_WRITE, header.data(), NULL, 24), DEVICE_DONE);
     for (size_t offset = 0; offset < image.size(); offset += 4096) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(4096, image.size() - offset));
-        ASSERT_EQ(SendToDevice(SEND_WRITE, image.data() + offset, NULL, chunk), 1);
+        ASSERT_EQ(SendAndWait(SEND_WRITE, image.data() + offset, NULL, chunk), DEVICE_DONE);
     }
 
     std::vector<BYTE> expected = header;
@@ -87,32 +87,32 @@ TEST_F(DeviceWriteTest, HeaderAndChunksArriveAsOneStream)
         position += std::min<DWORD>(printer.writeSizes[call], 1000);
     }
     EXPECT_EQ(position, expected.size());
+
+    // A Retry looks for the printer again and sends from the start of the stream.
+    size_t writes = printer.writeOffsets.size();
+    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
+    ASSERT_EQ(SendAndWait(SEND_WRITE, header.data(), NULL, 24), DEVICE_DONE);
+    ASSERT_EQ(printer.writeOffsets.size(), writes + 1);
+    EXPECT_EQ(printer.writeOffsets[writes], 0u);
 }
 
-int pumped = 0;
-void CountingPump() { pumped++; }
-
-TEST_F(DeviceWriteTest, OverlappedWritesWaitWithMessagesRunningAndGiveUpAtTheLimit)
+TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
 {
     struct Row {
         const char *label;
         std::vector<SimWriteStep> plan; // {result, accepted, reported, pendingWaits}
-        // pumps: one as each call is under way, one for each message meanwhile
-        bool pump;
         int expected;
-        int pumps;
+        int messages; // waits a message ended before the send did
         int cancels;
     } rows[] = {
         {"completions in pieces after messages",
          {{TRUE, 100, -1, 2}, {TRUE, 1, -1, 0}, {TRUE, 4000, -1, 3}},
-         true,
-         1,
-         8,
+         DEVICE_DONE,
+         5,
          0},
-        {"no pump given: the messages wait", {{TRUE, 4096, -1, 3}}, false, 1, 0, 0},
-        {"a completion counting more than offered", {{TRUE, 4096, 4097, 1}}, true, 0, 2, 0},
-        {"a completion with an error", {{FALSE, 0, -1, 1}}, true, 0, 2, 0},
-        {"a printer that stops", {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}}, true, 0, 3, 1},
+        {"a completion counting more than offered", {{TRUE, 4096, 4097, 1}}, DEVICE_FAILED, 1, 0},
+        {"a completion with an error", {{FALSE, 0, -1, 1}}, DEVICE_FAILED, 1, 0},
+        {"a printer that stops", {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}}, DEVICE_STALLED, 1, 1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -121,13 +121,12 @@ TEST_F(DeviceWriteTest, OverlappedWritesWaitWithMessagesRunningAndGiveUpAtTheLim
         SimSetTickStep(0);
         SimDevice &printer = FindSimPrinter();
         printer.writePlan = row.plan;
-        pumped = 0;
-        SetDeviceWaitPump(row.pump ? CountingPump : NULL);
         std::vector<BYTE> data = Pattern(4096);
         DWORD before = GetTickCount();
+        int messages = 0;
 
-        EXPECT_EQ(SendToDevice(SEND_WRITE, data.data(), NULL, 4096), row.expected);
-        EXPECT_EQ(pumped, row.pumps);
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages), row.expected);
+        EXPECT_EQ(messages, row.messages);
         EXPECT_EQ(SimWaits().cancels, row.cancels);
         // Given up exactly at the limit, not before, and not waiting on after it.
         EXPECT_EQ(GetTickCount() - before, row.cancels ? deviceStallLimitMs : 0);
@@ -140,19 +139,18 @@ TEST_F(DeviceWriteTest, AVendorCommandWaitsLikeAWrite)
 {
     SimDevice &printer = FindSimPrinter();
     printer.ioctlPendingWaits = 3;
-    pumped = 0;
-    SetDeviceWaitPump(CountingPump);
     std::vector<BYTE> data = Pattern(8);
+    int messages = 0;
 
-    EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data.data(), NULL, 8), 1);
-    EXPECT_EQ(pumped, 4);
+    EXPECT_EQ(SendAndWait(SEND_VENDOR_COMMAND, data.data(), NULL, 8, &messages), DEVICE_DONE);
+    EXPECT_EQ(messages, 3);
 }
 
 TEST_F(DeviceWriteTest, FailsWithoutAnOpenPrinter)
 {
     BYTE data[4] = {1, 2, 3, 4};
-    EXPECT_EQ(SendToDevice(SEND_WRITE, data, NULL, sizeof data), 0);
-    EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data, NULL, sizeof data), 0);
+    EXPECT_EQ(SendAndWait(SEND_WRITE, data, NULL, sizeof data), DEVICE_FAILED);
+    EXPECT_EQ(SendAndWait(SEND_VENDOR_COMMAND, data, NULL, sizeof data), DEVICE_FAILED);
 }
 
 TEST_F(DeviceWriteTest, OtherModesSendNothing)
@@ -161,7 +159,7 @@ TEST_F(DeviceWriteTest, OtherModesSendNothing)
     std::vector<BYTE> data = Pattern(64);
     for (int mode : {2, 3, -1, 255}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
-        EXPECT_EQ(SendToDevice(mode, data.data(), NULL, 64), 0);
+        EXPECT_EQ(SendAndWait(mode, data.data(), NULL, 64), DEVICE_FAILED);
     }
     EXPECT_TRUE(printer.writeSizes.empty());
     EXPECT_TRUE(printer.ioctls.empty());
@@ -196,8 +194,8 @@ TEST_F(DeviceWriteTest, VendorCommandSendsThreeBytesWithinTheData)
         std::vector<BYTE> data = Pattern(row.length);
         std::vector<BYTE> reply(row.length, 0);
 
-        EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data.data(),
-                               row.withReply ? reply.data() : NULL, row.length),
+        EXPECT_EQ(SendAndWait(SEND_VENDOR_COMMAND, data.data(), row.withReply ? reply.data() : NULL,
+                              row.length),
                   row.expected);
 
         ASSERT_EQ(printer.ioctls.size(), row.sent ? 1u : 0u);
@@ -220,16 +218,19 @@ TEST_F(DeviceWriteTest, VendorCommandSendsThreeBytesWithinTheData)
 TEST_F(DeviceWriteTest, VendorCommandRefusedAfterAScannerPortLookup)
 {
     SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    // The lookup waits for the descriptor to its end, messages or not.
+    SimFindDevice(SimScannerPipeName(0, 0))->ioctlPendingWaits = 2;
     LinkConfig config = ConfigOfKind(LINK_SCANNER_PORT);
     ASSERT_EQ(FindPrinter(config), 1);
     std::vector<BYTE> data = Pattern(8);
 
-    EXPECT_EQ(SendToDevice(SEND_VENDOR_COMMAND, data.data(), NULL, 8), 0);
+    EXPECT_EQ(SendAndWait(SEND_VENDOR_COMMAND, data.data(), NULL, 8), DEVICE_FAILED);
 
     // The descriptor request of the lookup is the only control request the port saw.
     EXPECT_EQ(SimFindDevice(SimScannerPipeName(0, 0))->ioctls.size(), 1u);
-    // Plain writes still go to the port's pipe 0.
-    EXPECT_EQ(SendToDevice(SEND_WRITE, data.data(), NULL, 8), 1);
+    // Plain writes still go to the port's pipe 0, overlapped as it was opened on this Windows.
+    EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 8), DEVICE_DONE);
+    EXPECT_NE(SimOpenLog()[0].flags & FILE_FLAG_OVERLAPPED, 0u);
     EXPECT_TRUE(SameBytes(data, SimFindDevice(SimScannerPipeName(0, 0))->received));
 }
 

@@ -2,8 +2,6 @@
 // opened in each pipe mode, and ParseHexField.
 #include "device_fixture.h"
 
-#include "device/link_state.h"
-
 #include <usbscan.h>
 
 namespace

@@ -1,6 +1,6 @@
 // The progress bar's arithmetic: how far it fills, the percentage it shows, where the text
 // goes and the colour of the filled part.
-#include "progress/progress.h"
+#include "progress/progress_internal.h"
 
 #include <gtest/gtest.h>
 

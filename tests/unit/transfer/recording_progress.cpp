@@ -18,4 +18,8 @@ int ProgressStep(DWORD total, DWORD current)
 
 void SetOwnerWindow(HWND owner) { Log().trace.push_back(owner == NULL ? "owner0" : "owner"); }
 
-void ProgressPumpMessages() { Log().trace.push_back("pump"); }
+int PumpProgressMessages()
+{
+    Log().trace.push_back("pump");
+    return 1;
+}

@@ -2,6 +2,7 @@
 #include "transfer_log.h"
 
 #include "device/device_link.h"
+#include "sim_ui.h"
 
 static TransferLog log;
 
@@ -28,25 +29,37 @@ std::vector<BYTE> TestImage(size_t length)
     return image;
 }
 
+// The send under way and the waits left in it.
+static int waits = 0;
+
 int SendToDevice(int mode, const void *data, void *reply, DWORD length)
 {
     int number = (int)log.lengths.size() + 1;
-    const BYTE *bytes = static_cast<const BYTE *>(data);
-    log.pieces.push_back(bytes);
+    log.pieces.push_back(static_cast<const BYTE *>(data));
     log.lengths.push_back(length);
     log.modes.push_back(mode);
     if (reply != NULL)
         log.repliesAsked++;
-    if (log.duringSend)
-        log.duringSend(number);
-    bool refused = number == log.refuseSend;
+    bool refused = number == -log.refuseSend;
     log.trace.push_back("send" + std::to_string(length) + (refused ? "!" : ""));
-    if (refused)
-        return 0;
-    log.received.insert(log.received.end(), bytes, bytes + length);
-    return 1;
+    waits = 0;
+    return refused ? 0 : 1;
 }
 
-void SetDeviceWaitPump(DeviceWaitPump pump) { Log().waitPump = pump; }
-
-int DeviceCallsOverlap() { return Log().callsOverlap; }
+// A message ends a wait while the script says so or one is posted, at most three times a send
+// so that messages nobody runs show as such instead of holding the test.
+int AwaitDevice()
+{
+    int number = (int)log.lengths.size();
+    if (waits++ == 0 && log.duringSend)
+        log.duringSend(number);
+    if (waits <= log.messagesEachSend || (waits <= 3 && SimQueueLength() > 0))
+        return DEVICE_MESSAGE;
+    if (number == log.refuseSend) {
+        log.trace.push_back("fail");
+        return DEVICE_FAILED;
+    }
+    const BYTE *bytes = log.pieces.back();
+    log.received.insert(log.received.end(), bytes, bytes + log.lengths.back());
+    return DEVICE_DONE;
+}

@@ -1,5 +1,5 @@
-// The transfer tests' boundary recorders: a SendToDevice that keeps every byte and refuses a
-// chosen write, and (in the unit tests) progress calls, all in one ordered trace.
+// The transfer tests' boundary recorders: a SendToDevice and AwaitDevice that keep every byte
+// and refuse a chosen send, and (in the unit tests) progress calls, all in one ordered trace.
 #ifndef UPDATE_TOOL_TRANSFER_LOG_H
 #define UPDATE_TOOL_TRANSFER_LOG_H
 
@@ -11,20 +11,20 @@
 
 struct TransferLog {
     // Script
-    int refuseSend = 0; // the nth SendToDevice call fails (1: the first); 0: none
-    int stepResult = 0; // what the recording ProgressStep answers (1: "stop")
-    std::function<void(int send)> duringSend; // runs inside each SendToDevice call
-    int callsOverlap = 0;                     // what DeviceCallsOverlap answers
+    int refuseSend = 0;       // the nth send (1: the first) fails in its wait; -n: as it starts
+    int stepResult = 0;       // what the recording ProgressStep answers (1: "stop")
+    int messagesEachSend = 0; // waits a message ends during each send, besides posted ones
+    std::function<void(int send)> duringSend; // runs as each send is first waited for
 
     // Record
-    // "send24", "send4096!" (refused), "open206/0/Update Tool", "step3/0", "close", "owner0"
+    // "send24", "send4096!" (refused as it starts), "fail" (failed in its wait), "pump",
+    // "open206/0/Update Tool", "step3/0", "close", "owner0"
     std::vector<std::string> trace;
     std::vector<const BYTE *> pieces; // the data pointer of each send
     std::vector<DWORD> lengths;
     std::vector<int> modes;
-    int repliesAsked = 0;         // sends given a reply buffer
-    std::vector<BYTE> received;   // every byte of every accepted send, in order
-    void (*waitPump)() = nullptr; // what the transfer gave the device link to wait with
+    int repliesAsked = 0;       // sends given a reply buffer
+    std::vector<BYTE> received; // every byte of every accepted send, in order
 };
 
 TransferLog &Log();
