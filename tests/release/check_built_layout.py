@@ -76,10 +76,8 @@ def check_version(windres, exe, expected):
         m = re.match(r'\s+BLOCK "(\w+)"$|\s+VALUE "ProductVersion", L?"(.*)"$', line)
         if m and m.group(1):
             block = m.group(1)
-        elif m:
-            # windres writes a quote twice and other characters as C escapes.
-            versions[block] = re.sub(r'""|\\x([0-9a-fA-F]{4})|\\(.)', lambda e: chr(
-                int(e.group(1), 16)) if e.group(1) else e.group(2) or '"', m.group(2))
+        elif m:  # a firmware version has no quote or backslash, which windres would escape
+            versions[block] = m.group(2)
     print("product versions: %s" % versions)
     if versions != {"040904B0": expected, "041104B0": expected}:
         sys.exit("expected the product version %r in blocks 040904B0 and 041104B0" % expected)

@@ -72,25 +72,6 @@ Resource *FindResourceEntry(HRSRC handle, uintptr_t base)
     return &resources[(value - base) / 4];
 }
 
-// The table is ASCII: in either width each byte is one character.
-template <typename Char> int LoadFromTable(UINT id, Char *buffer, int max)
-{
-    SimStringLoad load = {id, max};
-    stringLoads.push_back(load);
-    if (buffer == NULL || max <= 0)
-        return 0;
-    auto entry = table.find(id);
-    if (entry == table.end()) {
-        buffer[0] = 0;
-        return 0;
-    }
-    int length = (int)entry->second.size() < max - 1 ? (int)entry->second.size() : max - 1;
-    for (int i = 0; i < length; i++)
-        buffer[i] = (Char)(unsigned char)entry->second[(size_t)i];
-    buffer[length] = 0;
-    return length;
-}
-
 // A continuous request holds until the next one; any other changes nothing lasting.
 DWORD WINAPI SimSetThreadExecutionState(DWORD flags)
 {
@@ -153,13 +134,29 @@ DWORD SimExecutionState() { return executionState; }
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max)
 {
     (void)instance;
-    return LoadFromTable(id, buffer, max);
+    SimStringLoad load = {id, max};
+    stringLoads.push_back(load);
+    if (buffer == NULL || max <= 0)
+        return 0;
+    auto entry = table.find(id);
+    if (entry == table.end()) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    int length = (int)entry->second.size() < max - 1 ? (int)entry->second.size() : max - 1;
+    memcpy(buffer, entry->second.data(), (size_t)length);
+    buffer[length] = '\0';
+    return length;
 }
 
+// The table is ASCII: each byte widens to one character.
 int WINAPI LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int max)
 {
-    (void)instance;
-    return LoadFromTable(id, buffer, max);
+    std::string text(max > 0 ? (size_t)max : 1, '\0');
+    int length = LoadStringA(instance, id, buffer != NULL ? &text[0] : NULL, max);
+    for (int i = 0; buffer != NULL && i <= length && i < max; i++)
+        buffer[i] = (unsigned char)text[(size_t)i];
+    return length;
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name)
@@ -174,7 +171,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
     if (module == kernel32 && strcmp(name, "SetThreadExecutionState") == 0)
-        return (FARPROC)SimSetThreadExecutionState;
+        return (FARPROC)(void (*)(void))SimSetThreadExecutionState;
     return NULL;
 }
 
