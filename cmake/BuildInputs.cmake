@@ -16,11 +16,21 @@ set(UPDATE_TOOL_FIRMWARE_VERSION "test" CACHE STRING
 # few megabytes.
 set(UPDATE_TOOL_IMAGE_LIMIT 67108864)
 
+# Any release zip in the build folder, whatever version it is named after. A zip left by an
+# earlier release would pass for one of a build that was refused, and a maker could ship it.
+function(remove_release_zips)
+    file(GLOB zips "${CMAKE_BINARY_DIR}/UpdateTool-*.zip")
+    if(zips)
+        file(REMOVE ${zips})
+    endif()
+endfunction()
+
 # The text of what is expected may come in two pieces, to keep the lines short.
 function(reject_input setting value expected)
     if(ARGC GREATER 3)
         string(APPEND expected "${ARGV3}")
     endif()
+    remove_release_zips()
     message(FATAL_ERROR "${setting} is \"${value}\": ${expected}")
 endfunction()
 

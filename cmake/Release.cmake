@@ -52,8 +52,11 @@ else()
     # The unsigned executable stays where the build leaves it; the signed one is a copy.
     set(RELEASE_EXE "${CMAKE_BINARY_DIR}/signed/UpdateTool.exe")
     set(RELEASE_SIGNING "signed with ${sign_pkcs12}")
+    # The zip of an earlier signature goes first, so that a refused signing (a wrong password,
+    # say) leaves none behind.
     add_custom_command(
         OUTPUT "${RELEASE_EXE}"
+        COMMAND "${CMAKE_COMMAND}" -E rm -f "${RELEASE_ZIP}"
         COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/signed"
         COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/scripts/sign_exe.py" "${OSSLSIGNCODE}"
             "${sign_pkcs12}" "${UPDATE_TOOL_SIGN_TIMESTAMP_URL}" "$<TARGET_FILE:UpdateTool>"
@@ -66,6 +69,7 @@ endif()
 
 if(UPDATE_TOOL_TEST_IMAGE)
     # A build of the test image works for development and tests; it is never packed for users.
+    remove_release_zips()
     add_custom_target(release
         COMMAND "${CMAKE_COMMAND}" -E rm -f "${RELEASE_ZIP}"
         COMMAND "${CMAKE_COMMAND}" -E echo "No release: this build embeds the generated test"

@@ -44,15 +44,16 @@ static void RegisterBlockReason()
 {
     BlockReasonCreateCall create = (BlockReasonCreateCall)(void (*)(void))SystemFunction(
         "user32.dll", "ShutdownBlockReasonCreate");
-    char text[256];
     WCHAR reason[256];
 
     if (create == NULL)
         return;
-    text[0] = '\0';
-    LoadStringA(ModuleInstance(), IDS_SESSION_BLOCKED, text, sizeof text);
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, reason, 256) == 0)
-        reason[0] = 0;
+    // The one wide load in the tool: the reason is wide text, and a load through the ANSI code
+    // page turns the Japanese text into question marks wherever the user's language is
+    // Japanese but the code page is not 932. Windows 95 to Me export LoadStringW too, if only
+    // as a stub, so the import keeps the tool loading there; they never get this far.
+    reason[0] = 0;
+    LoadStringW(ModuleInstance(), IDS_SESSION_BLOCKED, reason, 256);
     create(guardWindow, reason);
 }
 
@@ -88,12 +89,14 @@ void SessionGuardBegin()
 
 void SessionGuardEnd()
 {
-    // 0 is the call's failure: nothing was changed, so nothing is put back. A state without
-    // the continuous flag held nothing lasting, and is put back by clearing ours: passed as it
-    // is, it would be a one-off request that leaves ours in force.
-    if (earlierExecutionState != 0)
+    // The begin's answer of 0 is either a failure or an earlier state of 0: both end with ours
+    // cleared, as clearing changes nothing where the request had failed. A state without the
+    // continuous flag held nothing lasting, and is put back by clearing ours too: passed as
+    // it is, it would be a one-off request that leaves ours in force.
+    if (setExecutionState != NULL)
         setExecutionState((earlierExecutionState & ES_CONTINUOUS) != 0 ? earlierExecutionState
                                                                        : ES_CONTINUOUS);
+    setExecutionState = NULL;
     earlierExecutionState = 0;
 
     if (guardWindow != NULL) {

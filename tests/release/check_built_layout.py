@@ -5,6 +5,8 @@ check_built_layout.py shared OBJDUMP EXE: the one-instance flag's atomic test-an
 to a section marked shared and writable, so that every process of the executable sees it.
 check_built_layout.py dialogs WINDRES EXE: each dialog exists in English (1033) and Japanese (1041)
 with the same controls (id and class) in the same order, which the code finds them by.
+check_built_layout.py version WINDRES EXE FIRMWARE_VERSION: the English (040904B0) and Japanese
+(041104B0) blocks of the version resource both give the firmware version as the product version.
 """
 import re
 import subprocess
@@ -38,10 +40,14 @@ def check_shared(objdump, exe):
     print("one-instance flag in %s at %s" % hits[0])
 
 
+def resource_script(windres, exe):
+    return subprocess.run([windres, "-i", exe, "-O", "rc"], check=True, capture_output=True,
+                          text=True, errors="replace").stdout
+
+
 def check_dialogs(windres, exe):
     """windres reads the resources back as script text: LANGUAGE 9, 1 is 1033, 17, 1 is 1041."""
-    script = subprocess.run([windres, "-i", exe, "-O", "rc"], check=True, capture_output=True,
-                            text=True, errors="replace").stdout
+    script = resource_script(windres, exe)
     dialogs, language, current = {}, None, None
     for line in script.splitlines():
         m = re.match(r"LANGUAGE (\d+), (\d+)$", line)
@@ -67,10 +73,25 @@ def check_dialogs(windres, exe):
         sys.exit("\n".join(problems))
 
 
+def check_version(windres, exe, expected):
+    versions, block = {}, None
+    for line in resource_script(windres, exe).splitlines():
+        m = re.match(r'\s+BLOCK "(\w+)"$|\s+VALUE "ProductVersion", L?"(.*)"$', line)
+        if m and m.group(1):
+            block = m.group(1)
+        elif m:  # a firmware version has no quote or backslash, which windres would escape
+            versions[block] = m.group(2)
+    print("product versions: %s" % versions)
+    if versions != {"040904B0": expected, "041104B0": expected}:
+        sys.exit("expected the product version %r in blocks 040904B0 and 041104B0" % expected)
+
+
 if __name__ == "__main__":
     if sys.argv[1:2] == ["shared"] and len(sys.argv) == 4:
         check_shared(sys.argv[2], sys.argv[3])
     elif sys.argv[1:2] == ["dialogs"] and len(sys.argv) == 4:
         check_dialogs(sys.argv[2], sys.argv[3])
+    elif sys.argv[1:2] == ["version"] and len(sys.argv) == 5:
+        check_version(*sys.argv[2:])
     else:
         sys.exit(__doc__)

@@ -65,6 +65,9 @@ def main(argv):
             (IMAGE, work, "not a regular file"), (IMAGE, path("big.bin"), "at most 67108864"),
             (ID, "USB\\VID_7A3G&PID_5E21", "four hexadecimal"),
             (ID, "USB\\VID_7A3&PID_5E21&MI_01", "four hexadecimal"),
+            *[(ID, "USB\\VID_%s&PID_%s" % ids, "four hexadecimal") for ids in [
+                ("GA3D", "5E21"), ("7Z3D", "5E21"), ("7A.D", "5E21"),
+                ("7A3D", "XE21"), ("7A3D", "5_21"), ("7A3D", "5Eg1")]],
             (ID, "HID\\VID_7A3D&PID_5E21", "four hexadecimal"),
             (ID, "USB\\VID_7A3D&PID_5E21 X", "without spaces"),
             (ID, "USB\\VID_7A3D&PID_5E21&\u00e9", "ASCII"),
@@ -102,6 +105,26 @@ def main(argv):
         files = [p for p in glob.glob(build + "/**", recursive=True) if os.path.isfile(p)]
         check(PASSWORD not in out and not any(PASSWORD.encode() in open(p, "rb").read()
                                               for p in files), "the password is nowhere")
+    rc, out = run([sys.executable, os.path.join(source, "tests/release/check_built_layout.py"),
+                   "version", "i686-w64-mingw32-windres", unsigned, MODEL_VERSION])
+    check(rc == 0, "both languages' product version is the firmware version", out)
+    # A stand-in for osslsigncode that records its command line and the -readpass file's text.
+    stand_in = path("recording-osslsigncode")
+    with open(stand_in, "w") as f:
+        f.write("#!%s\nimport shutil, sys\na = sys.argv\nopen(a[0] + '.log', 'w').write(repr(a) + "
+                "'\\n' + open(a[a.index('-readpass') + 1]).read())\n"
+                "shutil.copy(a[a.index('-in') + 1], a[a.index('-out') + 1])\n" % sys.executable)
+    os.chmod(stand_in, 0o755)
+    rc, out = run([sys.executable, os.path.join(source, "scripts", "sign_exe.py"), stand_in,
+                   path("cert.p12"), "", unsigned, path("stand-in.exe")],
+                  dict(os.environ, UPDATE_TOOL_SIGN_PASSWORD=PASSWORD))
+    argv, passed = (open(stand_in + ".log").read() if rc == 0 else "\n").split("\n", 1)
+    check(rc == 0 and passed == PASSWORD and PASSWORD not in argv,
+          "the password reaches osslsigncode through -readpass only", out + argv + passed)
+    # A configure refused after a good release takes the earlier zip with it.
+    rc, release_rc, out = release({IMAGE: path("empty.bin")})
+    check(rc and release_rc and not glob.glob(build + "/*.zip"), "no zip after a refused configure",
+          out)
     rc, out = run(["osslsigncode", "verify", "-CAfile", path("cert.pem"), "-in", signed])
     check(rc == 0, "osslsigncode verify", out)
     run(["osslsigncode", "remove-signature", "-in", signed, "-out", path("stripped.exe")])

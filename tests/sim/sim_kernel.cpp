@@ -170,17 +170,6 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block)
 
 int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(strlen(text)) : 0; }
 
-// The code page is ASCII here: each byte widens to one character.
-int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
-                               int max)
-{
-    (void)codePage, (void)flags;
-    int count = length < 0 ? (int)strlen(text) + 1 : length;
-    for (int i = 0; i < count && count <= max; i++)
-        wide[i] = (unsigned char)text[i];
-    return count <= max ? count : 0;
-}
-
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max)
 {
     if (max <= 0)

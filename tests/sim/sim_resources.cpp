@@ -1,5 +1,6 @@
-// The simulated resources: the English string table behind LoadStringA, and resources that tests
-// register behind FindResourceA, SizeofResource, LoadResource and LockResource.
+// The simulated resources: the English string table behind LoadStringA and LoadStringW, resources
+// that tests register behind FindResourceA, SizeofResource, LoadResource and LockResource, and
+// the functions a program looks up by name.
 #include "sim_ui_internal.h"
 
 #include "resources/resource.h"
@@ -14,6 +15,7 @@ namespace
 const uintptr_t resourceBase = 0x50000;
 const uintptr_t loadedBase = 0x60000;
 HMODULE const executable = (HMODULE)0x400000;
+HMODULE const kernel32 = (HMODULE)0x7C800000;
 
 // resources/strings_en.rc
 const std::map<UINT, std::string> englishTable = {
@@ -44,6 +46,8 @@ std::map<UINT, std::string> table;
 std::vector<SimStringLoad> stringLoads;
 std::deque<Resource> resources;
 bool failLoadResource = false;
+bool offerExecutionState = false;
+DWORD executionState = 0;
 // What LockResource gives for an empty resource: a valid address with nothing behind it.
 BYTE emptyResource[1];
 
@@ -68,6 +72,15 @@ Resource *FindResourceEntry(HRSRC handle, uintptr_t base)
     return &resources[(value - base) / 4];
 }
 
+// A continuous request holds until the next one; any other changes nothing lasting.
+DWORD WINAPI SimSetThreadExecutionState(DWORD flags)
+{
+    DWORD earlier = executionState;
+    if ((flags & ES_CONTINUOUS) != 0)
+        executionState = flags;
+    return earlier;
+}
+
 } // namespace
 
 void SimResourcesReset()
@@ -76,6 +89,8 @@ void SimResourcesReset()
     stringLoads.clear();
     resources.clear();
     failLoadResource = false;
+    offerExecutionState = false;
+    executionState = 0;
 }
 
 void SimSetString(UINT id, const char *text)
@@ -108,6 +123,14 @@ const BYTE *SimResourceData(HMODULE module, LPCSTR type, LPCSTR name)
 
 void SimFailLoadResource(bool fail) { failLoadResource = fail; }
 
+void SimOfferExecutionState(DWORD earlier)
+{
+    offerExecutionState = true;
+    executionState = earlier;
+}
+
+DWORD SimExecutionState() { return executionState; }
+
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max)
 {
     (void)instance;
@@ -126,12 +149,29 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max)
     return length;
 }
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR name) { return name == NULL ? executable : NULL; }
+// The table is ASCII: each byte widens to one character.
+int WINAPI LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int max)
+{
+    std::string text(max > 0 ? (size_t)max : 1, '\0');
+    int length = LoadStringA(instance, id, buffer != NULL ? &text[0] : NULL, max);
+    for (int i = 0; buffer != NULL && i <= length && i < max; i++)
+        buffer[i] = (unsigned char)text[(size_t)i];
+    return length;
+}
 
-// The simulated Windows predates every function the tool looks up by name.
+HMODULE WINAPI GetModuleHandleA(LPCSTR name)
+{
+    if (name == NULL)
+        return executable;
+    return offerExecutionState && Key(name) == "KERNEL32.DLL" ? kernel32 : NULL;
+}
+
+// Apart from what a test offers, the simulated Windows predates every function the tool looks
+// up by name.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
-    (void)module, (void)name;
+    if (module == kernel32 && strcmp(name, "SetThreadExecutionState") == 0)
+        return (FARPROC)(void (*)(void))SimSetThreadExecutionState;
     return NULL;
 }
 

@@ -148,7 +148,8 @@ std::string SimGdiImbalance(int expectedBrushes);
 
 // ---- Strings and resources
 
-// LoadStringA serves the English string table of the tool. Replaces entry id; NULL removes it.
+// LoadStringA and LoadStringW serve the English string table of the tool. Replaces entry id;
+// NULL removes it.
 void SimSetString(UINT id, const char *text);
 
 struct SimStringLoad {
@@ -167,5 +168,13 @@ void SimRegisterResource(HMODULE module, LPCSTR type, LPCSTR name, const void *d
 // The address LockResource gives for a registered resource; NULL when none matches.
 const BYTE *SimResourceData(HMODULE module, LPCSTR type, LPCSTR name);
 void SimFailLoadResource(bool fail); // LoadResource fails
+
+// ---- Functions looked up by name
+
+// kernel32 gives SetThreadExecutionState by name (until the reset, nothing is given), and the
+// thread's execution state starts as earlier: each call answers the state it finds, and a
+// continuous request replaces it.
+void SimOfferExecutionState(DWORD earlier);
+DWORD SimExecutionState();
 
 #endif

@@ -172,12 +172,10 @@ typedef struct tagWNDCLASSA {
 #define WS_POPUP 0x80000000UL
 #define WS_VISIBLE 0x10000000UL
 #define COLOR_WINDOWTEXT 8
-#define CP_ACP 0
 #define ES_SYSTEM_REQUIRED 0x00000001UL
+#define ES_DISPLAY_REQUIRED 0x00000002UL
 #define ES_CONTINUOUS 0x80000000UL
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
-int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
-                               int max);
 ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWORD style, int x,
@@ -337,6 +335,7 @@ HDC WINAPI GetDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
 int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max);
+int WINAPI LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int max);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
 DWORD WINAPI GetSysColor(int index);

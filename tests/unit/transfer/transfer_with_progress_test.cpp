@@ -124,6 +124,35 @@ TEST_F(TransferWithProgress, AProgressWindowClosedAfterTheFirstChunkDoesNotStopT
     ExpectEverythingReleased();
 }
 
+TEST_F(TransferWithProgress, TheSystemIsHeldAwakeFromTheHeaderOnAndThenLeftAsItWas)
+{
+    struct Case {
+        const char *label;
+        DWORD earlier;
+        DWORD after;
+    } cases[] = {
+        {"nothing held, which the call answers with 0", 0, ES_CONTINUOUS},
+        {"the display held", ES_CONTINUOUS | ES_DISPLAY_REQUIRED,
+         ES_CONTINUOUS | ES_DISPLAY_REQUIRED},
+        {"a one-off request, which holds nothing lasting", ES_SYSTEM_REQUIRED, ES_CONTINUOUS},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        SimOfferExecutionState(c.earlier);
+        std::vector<DWORD> during;
+        Log().duringSend = [&during](int) { during.push_back(SimExecutionState()); };
+
+        ASSERT_EQ(1, RunTransferAction(SimExecutableModule()));
+
+        ASSERT_EQ(400u, during.size());
+        EXPECT_EQ(ES_CONTINUOUS | ES_SYSTEM_REQUIRED, during.front());
+        EXPECT_EQ(ES_CONTINUOUS | ES_SYSTEM_REQUIRED, during.back());
+        EXPECT_EQ(c.after, SimExecutionState());
+        ExpectEverythingReleased();
+    }
+}
+
 TEST_F(TransferWithProgress, AFailedSendClosesTheDialogAndNothingIsResent)
 {
     struct Case {
