@@ -77,6 +77,15 @@ if(UPDATE_TOOL_TEST_IMAGE)
         COMMAND "${CMAKE_COMMAND}" -E false
         VERBATIM)
     message(STATUS "Release: none from this build (test image)")
+elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # The 64-bit build runs the Wine tests where 32-bit code cannot run; users get the 32-bit one.
+    remove_release_zips()
+    add_custom_target(release
+        COMMAND "${CMAKE_COMMAND}" -E echo "No release: this is the 64-bit test build. Releases"
+            "are built by the release preset, for 32-bit Windows."
+        COMMAND "${CMAKE_COMMAND}" -E false
+        VERBATIM)
+    message(STATUS "Release: none from this build (64-bit, for tests only)")
 else()
     add_custom_command(
         OUTPUT "${RELEASE_ZIP}"
