@@ -1,8 +1,8 @@
 // The update dialog: one message for the current state and at most two buttons.
 #include "app/update_dialog.h"
 
-#include "common/ui_shared.h"
 #include "resources/resource.h"
+#include "ui_shared/ui_shared.h"
 
 static int uiState = 0;
 static int retryRequested = 0;

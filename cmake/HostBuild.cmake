@@ -7,13 +7,13 @@ add_compile_options(-Wall -Wextra)
 
 # One library per module, so that a test links the real modules it exercises and replaces
 # the others at their boundary.
-foreach(module common app device transfer progress)
+foreach(module ui_shared app device transfer progress)
     string(TOUPPER ${module} upper)
     add_library(ut_${module} STATIC ${${upper}_SOURCES})
     target_include_directories(ut_${module} PUBLIC "${CMAKE_SOURCE_DIR}" "${SIM_INCLUDE}")
 endforeach()
 foreach(module app transfer progress)
-    target_link_libraries(ut_${module} PUBLIC ut_common)
+    target_link_libraries(ut_${module} PUBLIC ut_ui_shared)
 endforeach()
 
 add_subdirectory(tests)

@@ -101,4 +101,4 @@ endif()
 
 enable_testing()
 add_subdirectory(tests/release)
-add_subdirectory(bench)
+add_subdirectory(tests/bench)

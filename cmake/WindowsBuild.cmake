@@ -27,7 +27,7 @@ set_source_files_properties("${FIRMWARE_RC}" PROPERTIES OBJECT_DEPENDS "${FIRMWA
 add_executable(UpdateTool WIN32
     app/main.cpp
     ${APP_SOURCES} ${TRANSFER_SOURCES} ${PROGRESS_SOURCES} ${DEVICE_SOURCES}
-    ${COMMON_SOURCES}
+    ${UI_SHARED_SOURCES}
     resources/update_tool.rc
     "${FIRMWARE_RC}")
 add_dependencies(UpdateTool firmware_image)

@@ -16,6 +16,11 @@ static OVERLAPPED overlapped;
 static DWORD issuedAt = 0;
 static int keptAnswer = DEVICE_FAILED;
 static DWORD keptCount = 0;
+// A call that has ended by the time it is asked never reaches the wait below, which is where
+// messages are noticed: with a printer that takes every piece at once the windows would hear
+// nothing until the transfer ends. So the queue is looked at this often all the same.
+static const DWORD messageLookMs = 50;
+static DWORD lastMessageLook = 0;
 
 static BOOL MakeCall(DWORD *count, OVERLAPPED *under)
 {
@@ -82,13 +87,26 @@ int AwaitDeviceCall(int wakeOnMessages, DWORD *count)
         return DEVICE_FAILED;
     int answer = DEVICE_STALLED;
     for (;;) {
-        if (GetOverlappedResult(call.handle, &overlapped, count, FALSE))
-            return EndPending(DEVICE_DONE);
+        if (GetOverlappedResult(call.handle, &overlapped, count, FALSE)) {
+            DWORD now = GetTickCount();
+            if (!wakeOnMessages || now - lastMessageLook < messageLookMs)
+                return EndPending(DEVICE_DONE);
+            lastMessageLook = now;
+            if (MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT) != WAIT_OBJECT_0)
+                return EndPending(DEVICE_DONE);
+            // Told after the messages have run, as on blocking handles.
+            keptAnswer = EndPending(DEVICE_DONE);
+            keptCount = *count;
+            *count = 0;
+            callState = CALL_ANSWERED;
+            return DEVICE_MESSAGE;
+        }
         if (GetLastError() != ERROR_IO_INCOMPLETE)
             return EndPending(DEVICE_FAILED);
         DWORD waited = GetTickCount() - issuedAt;
         if (waited >= deviceStallLimitMs)
             break;
+        lastMessageLook = GetTickCount();
         DWORD woke =
             MsgWaitForMultipleObjects(1, &overlapped.hEvent, FALSE, deviceStallLimitMs - waited,
                                       wakeOnMessages ? QS_ALLINPUT : 0);

@@ -1,9 +1,9 @@
 // The modeless progress dialog, its hand-painted bar and its message pump.
 #include "progress/progress.h"
 
-#include "common/ui_shared.h"
 #include "progress/progress_internal.h"
 #include "resources/resource.h"
+#include "ui_shared/ui_shared.h"
 
 static int nestingCount = 0;
 static HWND progressWindow = NULL;

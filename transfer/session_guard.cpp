@@ -4,8 +4,8 @@
 // registered a reason; older ones ask hidden windows like any other.
 #include "transfer/session_guard.h"
 
-#include "common/ui_shared.h"
 #include "resources/resource.h"
+#include "ui_shared/ui_shared.h"
 
 // Not in every Windows: ShutdownBlockReasonCreate/Destroy came with Vista, and NT 4 and 95
 // have no SetThreadExecutionState. Importing them would keep the tool from loading there.

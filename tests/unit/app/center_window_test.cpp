@@ -1,7 +1,7 @@
 // CenterWindow's screen cache, in a process of its own: the cache lives as long as the process.
 #include "fake_desktop.h"
 
-#include "common/ui_shared.h"
+#include "ui_shared/ui_shared.h"
 
 #include <gtest/gtest.h>
 

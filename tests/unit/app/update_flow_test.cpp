@@ -4,8 +4,8 @@
 
 #include "app/update_dialog.h"
 #include "app/update_loop.h"
-#include "common/ui_shared.h"
-#include "common/ui_shared_internal.h"
+#include "ui_shared/ui_shared.h"
+#include "ui_shared/ui_shared_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // nesting and closing, and every drawing object and the cursor given back.
 #include "progress/progress.h"
 
-#include "common/ui_shared.h"
 #include "resources/resource.h"
 #include "sim_kernel.h"
 #include "sim_ui.h"
+#include "ui_shared/ui_shared.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // in which pieces, and where the progress calls fall between the sends.
 #include "transfer/chunked_transfer.h"
 
-#include "common/ui_shared.h"
 #include "device/device_link.h"
 #include "progress/progress.h"
 #include "resources/resource.h"
 #include "sim_ui.h"
 #include "transfer/firmware_image.h"
 #include "transfer_log.h"
+#include "ui_shared/ui_shared.h"
 
 #include <gtest/gtest.h>
 

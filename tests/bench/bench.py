@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """What the tool costs on top of the printer's own speed, measured under Wine, headless.
 
-Usage: bench.py [--build-dir build/windows] [--runs 5] [--results bench/results.md]
+Usage: bench.py [--build-dir build/windows] [--runs 5] [--results tests/bench/results.md]
 
 Runs, against the system tests' simulated printer (the same prefix set-up, session, driver,
 raw-write loop and receiver, imported from tests/system/):
@@ -15,7 +15,7 @@ raw-write loop and receiver, imported from tests/system/):
      a printer that takes no byte for 10 s half-way, with the progress dialog asked WM_NULL
      throughout: the longest it left a question unanswered;
   4. one traced transfer: progress repaints and the tool's window calls per chunk, and the
-     progress module alone with each platform call it makes timed (bench/ui_cost.cpp).
+     progress module alone with each platform call it makes timed (tests/bench/ui_cost.cpp).
 Prints a table and writes it, with the date, machine and commands, to the results file.
 """
 import argparse
@@ -34,7 +34,7 @@ import sys
 import termios
 import time
 
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
 import printer  # noqa: E402
 import scenarios  # noqa: E402
@@ -152,13 +152,13 @@ class TimedReceiver(printer.Receiver):
 class Bench:
     def __init__(self, build_dir, log_dir):
         self.build_dir = build_dir
-        prefix = os.path.join(build_dir, "bench", "prefix")
+        prefix = os.path.join(build_dir, "tests", "bench", "prefix")
         self.prefix = prefix
         self.arch = wine.build_arch(build_dir)
         self.session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir,
                                     arch=self.arch)
         self.ctx = None
-        self.bench_bin = os.path.join(build_dir, "bench")
+        self.bench_bin = os.path.join(build_dir, "tests", "bench")
 
     def __enter__(self):
         if not wine.prefix_ready(self.prefix, self.arch):
@@ -289,7 +289,7 @@ class Bench:
 
     def ui_costs(self):
         """The real progress module stepped without a device, and the platform calls it makes,
-        each timed alone (bench/ui_cost.cpp): microseconds per call, by name."""
+        each timed alone (tests/bench/ui_cost.cpp): microseconds per call, by name."""
         rc, text = self.session.run([os.path.join(self.bench_bin, "ui_cost.exe")], "ui-cost",
                                     timeout=120)
         costs = [e for e in wine.parse_events(text) if e.get("event") == "cost"]
@@ -327,7 +327,7 @@ def label(rate):
 
 def run(args):
     build_dir = os.path.abspath(args.build_dir)
-    log_dir = os.path.join(build_dir, "bench", "logs")
+    log_dir = os.path.join(build_dir, "tests", "bench", "logs")
     image_bytes = os.path.getsize(os.path.join(build_dir, "test-firmware.bin"))
     total = image_bytes + 24
     chunks = (image_bytes + CHUNK - 1) // CHUNK
@@ -448,7 +448,7 @@ def run(args):
                    "(whole run, dialogs included): " +
                    ", ".join("%s %.2f" % (name, count / chunks)
                              for name, count in calls.most_common(12)))
-    details.append("- the progress module alone (bench/ui_cost.exe), microseconds per call: " +
+    details.append("- the progress module alone (tests/bench/ui_cost.exe), microseconds per call: " +
                    "; ".join("%s %.1f" % (name, us) for name, us in costs))
     details.append("- load average before %.2f, after %.2f; bench took %.0f s" %
                    (load_before[0], load_after[0], time.monotonic() - started))
@@ -465,7 +465,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", default=os.path.join(SOURCE_DIR, "build", "windows"))
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--results", default=os.path.join(SOURCE_DIR, "bench", "results.md"))
+    parser.add_argument("--results", default=os.path.join(SOURCE_DIR, "tests", "bench", "results.md"))
     parser.add_argument("--no-pin", action="store_true",
                         help="let the scheduler place Wine and the receiver (noisier)")
     parser.add_argument("--tool", help="another build of UpdateTool.exe to measure")
@@ -494,16 +494,16 @@ def main():
                 "same way.\n\n" % (os.path.relpath(args.tool or os.path.join(
                     build_dir, "UpdateTool.exe"), SOURCE_DIR),
                     "32-bit (x86)" if arch == "win32" else "64-bit (x86-64)", arch[3:] + "-bit"))
-        f.write("Commands:\n\n```sh\nbash bench/run.sh\n# which runs\n"
+        f.write("Commands:\n\n```sh\nbash tests/bench/run.sh\n# which runs\n"
                 "cmake --preset %s && cmake --build --preset %s --target bench_programs\n"
-                "python3 bench/bench.py --build-dir build/%s --runs %d%s%s\n```\n\n" %
+                "python3 tests/bench/bench.py --build-dir build/%s --runs %d%s%s\n```\n\n" %
                 (preset, preset, preset, args.runs, " --no-pin" if args.no_pin else "",
                  " --tool " + args.tool if args.tool else ""))
         f.write("Wine and its server ran on CPU %s, the receiver on CPU %s.\n\n" %
                 (PIN_WINE_CPU, PIN_RECEIVER_CPU) if PIN_WINE_CPU is not None else
                 "Wine and the receiver ran wherever the scheduler put them.\n\n")
         f.write(table + "\n\n" + details + "\n")
-    with open(os.path.join(os.path.abspath(args.build_dir), "bench", "results.json"), "w") as f:
+    with open(os.path.join(os.path.abspath(args.build_dir), "tests", "bench", "results.json"), "w") as f:
         json.dump(raw, f, indent=1)
     print("\nresults written to %s" % os.path.relpath(args.results, SOURCE_DIR))
     return 0

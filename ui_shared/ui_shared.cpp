@@ -1,7 +1,7 @@
 // The module instance every string load names, and window centring.
-#include "common/ui_shared.h"
+#include "ui_shared/ui_shared.h"
 
-#include "common/ui_shared_internal.h"
+#include "ui_shared/ui_shared_internal.h"
 
 static HINSTANCE moduleInstance = NULL;
 static int screenWidth = 0;

@@ -5,9 +5,9 @@
 
 #include <stdio.h>
 
-#include "common/ui_shared.h"
 #include "progress/progress.h"
 #include "resources/resource.h"
+#include "ui_shared/ui_shared.h"
 
 static const char probeCaption[] = "UI cost probe";
 // The transfer's step count for the shipped image: 1633101 bytes in 4096-byte chunks.
