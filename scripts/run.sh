@@ -12,13 +12,15 @@ bash scripts/install-deps.sh
 export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
 cmake --workflow --preset run
 build=build/windows
+why="this machine runs no 32-bit code"
+[ -n "${UPDATE_TOOL_WINE_ARCH:-}" ] && why="UPDATE_TOOL_WINE_ARCH asks for it"
 if [ "$(bash scripts/wine-arch.sh)" = win32 ]; then
     echo "Running build/windows/UpdateTool.exe (32-bit, the product) under 32-bit Wine"
 else
     cmake --workflow --preset run-x64
     build=build/windows-x64
     echo "Running build/windows-x64/UpdateTool.exe (64-bit build of the same sources) under" \
-        "64-bit Wine: this machine runs no 32-bit code"
+        "64-bit Wine: $why"
 fi
 
 exec python3 tests/system/run_tool.py --build-dir "$build" "$@"

@@ -8,11 +8,13 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 wine_arch=$(bash scripts/wine-arch.sh)
+why="this machine runs no 32-bit code"
+[ -n "${UPDATE_TOOL_WINE_ARCH:-}" ] && why="UPDATE_TOOL_WINE_ARCH asks for it"
 if [ "$wine_arch" = win32 ]; then
     echo "== Wine tests run build/windows/UpdateTool.exe (32-bit, the product) under 32-bit Wine"
 else
     echo "== Wine tests run build/windows-x64/UpdateTool.exe (64-bit build of the same sources)" \
-        "under 64-bit Wine: this machine runs no 32-bit code"
+        "under 64-bit Wine: $why"
 fi
 
 export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
