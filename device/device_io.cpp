@@ -42,22 +42,19 @@ int IssueDeviceCall(const DeviceRequest *request)
     // device ignores it. Both then see one stream.
     overlapped.Offset = (DWORD)call.position;
     overlapped.OffsetHigh = (DWORD)(call.position >> 32);
-    overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    overlapped.hEvent = LinkCallEvent();
     if (overlapped.hEvent == NULL)
         return 0;
     issuedAt = GetTickCount();
-    if (!MakeCall(NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING) {
-        CloseHandle(overlapped.hEvent);
+    if (!MakeCall(NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
         return 0;
-    }
     callState = CALL_PENDING;
     return 1;
 }
 
-// The end of the pending call: its event goes back and nothing of it is left under way.
+// The end of the pending call: nothing of it is left under way.
 static int EndPending(int answer)
 {
-    CloseHandle(overlapped.hEvent);
     callState = CALL_NONE;
     return answer;
 }

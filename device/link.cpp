@@ -19,6 +19,9 @@ static HANDLE secondaryHandle = INVALID_HANDLE_VALUE;
 // stream written to primaryHandle has got.
 static int handlesOverlapped = 0;
 static ULONGLONG streamPosition = 0;
+// The event every overlapped call on the handles signals: one call is under way at a time, and
+// each call resets it as it starts, so one event serves them all and no call pays for its own.
+static HANDLE callEvent = NULL;
 static int vendorId = 0;
 static int productId = 0;
 
@@ -39,6 +42,13 @@ int CurrentLinkKind() { return linkKind; }
 int LinkOsFamily() { return osFamily; }
 int HandlesOverlapped() { return handlesOverlapped; }
 ULONGLONG StreamPosition() { return streamPosition; }
+
+HANDLE LinkCallEvent()
+{
+    if (callEvent == NULL)
+        callEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    return callEvent;
+}
 void AdvanceStreamPosition(DWORD count) { streamPosition += count; }
 
 HANDLE OpenLinkHandle(const char *name, DWORD attributes, int family)
@@ -58,8 +68,11 @@ int CloseDeviceHandles()
         CloseHandle(primaryHandle);
     if (secondaryHandle != INVALID_HANDLE_VALUE)
         CloseHandle(secondaryHandle);
+    if (callEvent != NULL)
+        CloseHandle(callEvent);
     primaryHandle = INVALID_HANDLE_VALUE;
     secondaryHandle = INVALID_HANDLE_VALUE;
+    callEvent = NULL;
     // A Retry sends the header again from the first byte of the stream.
     streamPosition = 0;
     return 1;

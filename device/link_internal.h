@@ -51,6 +51,10 @@ HANDLE OpenLinkHandle(const char *name, DWORD attributes, int osFamily);
 // 1 when the handles were opened for overlapped calls, 0 when calls on them block.
 int HandlesOverlapped();
 
+// The event the overlapped calls on the handles signal, made at the first call and closed
+// with the handles; NULL when it cannot be made.
+HANDLE LinkCallEvent();
+
 // Bytes written to primaryHandle since it was opened.
 ULONGLONG StreamPosition();
 void AdvanceStreamPosition(DWORD count);

@@ -99,6 +99,64 @@ static void ShowPercentInFrame(HWND window, int percent)
     shownPercent = percent;
 }
 
+// The whole bar is drawn off screen and copied onto screen in one operation, so it never
+// flickers.
+static void PaintBarOn(HDC screen)
+{
+    HDC memory = NULL;
+    HBITMAP bitmap = NULL;
+    HGDIOBJ oldBitmap = NULL;
+    RECT filled;
+    RECT empty;
+    LONG shiftX = filledRect.left;
+    LONG shiftY = filledRect.top;
+
+    memory = CreateCompatibleDC(screen);
+    if (memory == NULL)
+        goto done;
+    // Compatible with the screen, not with the memory context, whose default bitmap is
+    // monochrome.
+    bitmap = CreateCompatibleBitmap(screen, barWidth, barHeight);
+    if (bitmap == NULL)
+        goto done;
+    oldBitmap = SelectObject(memory, bitmap);
+
+    filled.left = filledRect.left - shiftX;
+    filled.top = filledRect.top - shiftY;
+    filled.right = filledRect.right - shiftX;
+    filled.bottom = filledRect.bottom - shiftY;
+    FillRect(memory, &filled, barBrush);
+    empty.left = emptyRect.left - shiftX;
+    empty.top = emptyRect.top - shiftY;
+    empty.right = emptyRect.right - shiftX;
+    empty.bottom = emptyRect.bottom - shiftY;
+    FillRect(memory, &empty, windowBrush);
+
+    FormatPercent(percentText, PercentOfBar(filledRect.right - filledRect.left, barWidth));
+    SetBkMode(memory, TRANSPARENT);
+    // The context's default black would vanish over the empty part in a dark scheme.
+    SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
+    TextOutA(memory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
+    BitBlt(screen, shiftX, shiftY, barWidth, barHeight, memory, 0, 0, SRCCOPY);
+done:
+    if (oldBitmap != NULL)
+        SelectObject(memory, oldBitmap);
+    if (bitmap != NULL)
+        DeleteObject(bitmap);
+    if (memory != NULL)
+        DeleteDC(memory);
+}
+
+static void PaintProgressBar(HWND window)
+{
+    PAINTSTRUCT paint;
+    ZeroMemory(&paint, sizeof paint);
+    HDC screen = BeginPaint(window, &paint);
+    if (screen != NULL)
+        PaintBarOn(screen);
+    EndPaint(window, &paint);
+}
+
 // Brings a new percentage to the screen: the bar at once, because the write after this step
 // may stall, as when a printer's buffer fills after a fast burst, and the screen then keeps
 // what was last painted.
@@ -107,9 +165,13 @@ static void ShowStep(int percent)
     // Raising a window that is already on top still costs a full window-position change.
     if (GetTopWindow(NULL) != progressWindow)
         BringWindowToTop(progressWindow);
-    InvalidateRect(progressWindow, &emptyRect, FALSE);
-    InvalidateRect(progressWindow, &filledRect, FALSE);
-    UpdateWindow(progressWindow);
+    // Drawn straight onto the window: through an invalidation and WM_PAINT the same drawing
+    // takes as long as a whole 4 KB piece at 32 MB/s, and the printer would wait for it.
+    HDC screen = GetDC(progressWindow);
+    if (screen != NULL) {
+        PaintBarOn(screen);
+        ReleaseDC(progressWindow, screen);
+    }
     ShowPercentInFrame(progressWindow, percent);
 }
 
@@ -278,60 +340,6 @@ static INT_PTR InitProgressDialog(HWND window)
     EnableWindow(GetDlgItem(window, IDCANCEL), cancelEnabled);
     SetFocus(window);
     return TRUE;
-}
-
-// The whole bar is drawn off screen and copied in one operation, so it never flickers.
-static void PaintProgressBar(HWND window)
-{
-    PAINTSTRUCT paint;
-    HDC screen;
-    HDC memory = NULL;
-    HBITMAP bitmap = NULL;
-    HGDIOBJ oldBitmap = NULL;
-    RECT filled;
-    RECT empty;
-    LONG shiftX = filledRect.left;
-    LONG shiftY = filledRect.top;
-
-    ZeroMemory(&paint, sizeof paint);
-    screen = BeginPaint(window, &paint);
-    if (screen == NULL)
-        goto done;
-    memory = CreateCompatibleDC(screen);
-    if (memory == NULL)
-        goto done;
-    // Compatible with the screen, not with the memory context, whose default bitmap is
-    // monochrome.
-    bitmap = CreateCompatibleBitmap(screen, barWidth, barHeight);
-    if (bitmap == NULL)
-        goto done;
-    oldBitmap = SelectObject(memory, bitmap);
-
-    filled.left = filledRect.left - shiftX;
-    filled.top = filledRect.top - shiftY;
-    filled.right = filledRect.right - shiftX;
-    filled.bottom = filledRect.bottom - shiftY;
-    FillRect(memory, &filled, barBrush);
-    empty.left = emptyRect.left - shiftX;
-    empty.top = emptyRect.top - shiftY;
-    empty.right = emptyRect.right - shiftX;
-    empty.bottom = emptyRect.bottom - shiftY;
-    FillRect(memory, &empty, windowBrush);
-
-    FormatPercent(percentText, PercentOfBar(filledRect.right - filledRect.left, barWidth));
-    SetBkMode(memory, TRANSPARENT);
-    // The context's default black would vanish over the empty part in a dark scheme.
-    SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
-    TextOutA(memory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
-    BitBlt(screen, shiftX, shiftY, barWidth, barHeight, memory, 0, 0, SRCCOPY);
-done:
-    if (oldBitmap != NULL)
-        SelectObject(memory, oldBitmap);
-    if (bitmap != NULL)
-        DeleteObject(bitmap);
-    if (memory != NULL)
-        DeleteDC(memory);
-    EndPaint(window, &paint);
 }
 
 static INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
