@@ -256,9 +256,14 @@ class Session:
         path = os.path.join(self.log_dir, "%02d-import.reg" % self.counter)
         with open(path, "w", encoding="ascii") as f:
             f.write("REGEDIT4\n\n" + body + "\n")
-        rc, text = self.run(["regedit", "/S", windows_path(path)], "regedit", timeout=60)
-        if rc != 0:
-            raise WineError("regedit failed (%s): %s" % (rc, text[-500:]))
+        # A program started while the server settles after a restart is now and then not
+        # found (64-bit Wine: "ShellExecuteEx failed"); a second start finds it.
+        for attempt in range(3):
+            rc, text = self.run(["regedit", "/S", windows_path(path)], "regedit", timeout=60)
+            if rc == 0:
+                return
+            time.sleep(1)
+        raise WineError("regedit failed (%s): %s" % (rc, text[-500:]))
 
     def set_windows_version(self, version):
         value = '"Version"="%s"' % version if version else '"Version"=-'
