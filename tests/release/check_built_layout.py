@@ -6,7 +6,8 @@ to a section marked shared and writable, so that every process of the executable
 check_built_layout.py dialogs WINDRES EXE: each dialog exists in English (1033) and Japanese (1041)
 with the same controls (id and class) in the same order, which the code finds them by.
 check_built_layout.py version WINDRES EXE FIRMWARE_VERSION: the English (040904B0) and Japanese
-(041104B0) blocks of the version resource both give the firmware version as the product version.
+(041104B0) blocks of the version resource both give the firmware version as the product version,
+and the manifest names the executable's own architecture.
 """
 import re
 import subprocess
@@ -74,8 +75,17 @@ def check_dialogs(windres, exe):
 
 
 def check_version(windres, exe, expected):
+    script = resource_script(windres, exe)
+    # Windows refuses to start a program whose own manifest names another architecture.
+    with open(exe, "rb") as f:
+        header = f.read(4096)
+    machine = int.from_bytes(header[int.from_bytes(header[0x3C:0x40], "little") + 4:][:2], "little")
+    named = re.findall(r'processorArchitecture=""(\w+)""', script)
+    print("manifest architecture: %s; PE machine 0x%x" % (named, machine))
+    if named != [{0x14C: "x86", 0x8664: "amd64"}.get(machine)]:
+        sys.exit("the manifest names %s for a PE machine of 0x%x" % (named, machine))
     versions, block = {}, None
-    for line in resource_script(windres, exe).splitlines():
+    for line in script.splitlines():
         m = re.match(r'\s+BLOCK "(\w+)"$|\s+VALUE "ProductVersion", L?"(.*)"$', line)
         if m and m.group(1):
             block = m.group(1)
