@@ -10,8 +10,8 @@ enum CallState {
 
 static int callState = CALL_NONE;
 static DeviceRequest call;
-// The driver writes to the OVERLAPPED and signals its event until the call has ended, so both
-// live here, not on the stack of the call that issued it.
+// The driver writes to the OVERLAPPED until the call has ended, so it lives here, not on the
+// stack of the call that issued it; its event lives with the handles.
 static OVERLAPPED overlapped;
 static DWORD issuedAt = 0;
 static int keptAnswer = DEVICE_FAILED;
