@@ -104,15 +104,33 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
         int expected;
         int messages; // waits a message ended before the send did
         int cancels;
+        std::vector<DWORD> quietAt; // when the send told that nothing moved, from its start
     } rows[] = {
         {"completions in pieces after messages",
          {{TRUE, 100, -1, 2}, {TRUE, 1, -1, 0}, {TRUE, 4000, -1, 3}},
          DEVICE_DONE,
          5,
-         0},
-        {"a completion counting more than offered", {{TRUE, 4096, 4097, 1}}, DEVICE_FAILED, 1, 0},
-        {"a completion with an error", {{FALSE, 0, -1, 1}}, DEVICE_FAILED, 1, 0},
-        {"a printer that stops", {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}}, DEVICE_STALLED, 1, 1},
+         0,
+         {}},
+        {"a completion counting more than offered",
+         {{TRUE, 4096, 4097, 1}},
+         DEVICE_FAILED,
+         1,
+         0,
+         {}},
+        {"a completion with an error", {{FALSE, 0, -1, 1}}, DEVICE_FAILED, 1, 0, {}},
+        {"a printer that stops: told once at 3 s",
+         {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}},
+         DEVICE_STALLED,
+         1,
+         1,
+         {deviceQuietMs}},
+        {"a printer that takes nothing",
+         {{TRUE, 0, -1, -1}},
+         DEVICE_STALLED,
+         0,
+         1,
+         {deviceQuietMs}},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -124,9 +142,12 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
         std::vector<BYTE> data = Pattern(4096);
         DWORD before = GetTickCount();
         int messages = 0;
+        std::vector<DWORD> quietAt;
 
-        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages), row.expected);
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages, &quietAt),
+                  row.expected);
         EXPECT_EQ(messages, row.messages);
+        EXPECT_EQ(quietAt, row.quietAt);
         EXPECT_EQ(SimWaits().cancels, row.cancels);
         // Given up exactly at the limit, not before, and not waiting on after it.
         EXPECT_EQ(GetTickCount() - before, row.cancels ? deviceStallLimitMs : 0);
