@@ -158,6 +158,46 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
     }
 }
 
+// A printer that takes every write at once never lets a send reach its wait, where messages are
+// noticed: the queue is looked at every 50 ms all the same, and a write that ended meanwhile
+// is told, with its count, after the messages.
+TEST_F(DeviceWriteTest, WritesThatEndAtOnceStillLookAtTheQueueEvery50Ms)
+{
+    SimDevice &printer = FindSimPrinter();
+    SimSetTickStep(0);
+    // Far from any look an earlier test of this process made.
+    SimSetTickCount(0x40000000);
+    struct Row {
+        const char *label;
+        DWORD later; // ms since the send before
+        int messages;
+    } rows[] = {
+        {"the first look finds the message", 0, 1},
+        {"not looked at again within 50 ms", 49, 0},
+        {"looked at again at 50 ms", 1, 1},
+        {"and not at once after that", 10, 0},
+    };
+    std::vector<BYTE> data = Pattern(4 * 4096);
+    for (size_t i = 0; i < 4; i++) {
+        SCOPED_TRACE(rows[i].label);
+        SimSetTickCount(GetTickCount() + rows[i].later);
+        SimSetMessageWaiting();
+        int messages = 0;
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data() + i * 4096, NULL, 4096, &messages),
+                  DEVICE_DONE);
+        EXPECT_EQ(messages, rows[i].messages);
+    }
+    EXPECT_TRUE(SameBytes(data, printer.received));
+    EXPECT_EQ(printer.writeOffsets, (std::vector<ULONGLONG>{0, 4096, 8192, 12288}))
+        << "each write lands where the one before it ended";
+
+    // A lookup runs before any window of the tool: it never stops for the queue.
+    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    SimSetTickCount(GetTickCount() + 1000);
+    SimSetMessageWaiting();
+    EXPECT_EQ(FindPrinter(ConfigOfKind(LINK_SCANNER_PORT)), 1);
+}
+
 TEST_F(DeviceWriteTest, AVendorCommandWaitsLikeAWrite)
 {
     SimDevice &printer = FindSimPrinter();
