@@ -74,9 +74,11 @@ int IssueDeviceCall(const DeviceRequest *request)
     overlapped.hEvent = LinkCallEvent();
     if (overlapped.hEvent == NULL)
         return 0;
-    deviceCall.issuedAt = GetTickCount();
+    // Nothing but the call itself between the end of one call and the start of the next: on a
+    // fast printer every call made in between leaves the link idle.
     if (!MakeCall(NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
         return 0;
+    deviceCall.issuedAt = GetTickCount();
     deviceCall.phase = PHASE_UNDER_WAY;
     return 1;
 }
@@ -110,13 +112,18 @@ static int AwaitCallUnderWay(int wakeOnMessages, DWORD *count)
     OVERLAPPED &overlapped = deviceCall.overlapped;
     HANDLE handle = deviceCall.request.handle;
     int answer = DEVICE_STALLED;
+    int waited = 0;
     for (;;) {
         DWORD moved = 0;
         if (GetOverlappedResult(handle, &overlapped, &moved, FALSE)) {
-            DWORD now = GetTickCount();
-            int lookDue = wakeOnMessages && now - deviceCall.lastQueueLook >= queueLookMs;
-            if (lookDue)
-                deviceCall.lastQueueLook = now;
+            // A call that ended in the wait below was waited for with the queue looked at.
+            int lookDue = 0;
+            if (wakeOnMessages && !waited) {
+                DWORD now = GetTickCount();
+                lookDue = now - deviceCall.lastQueueLook >= queueLookMs;
+                if (lookDue)
+                    deviceCall.lastQueueLook = now;
+            }
             return TellEnd(DEVICE_DONE, moved, lookDue, count);
         }
         if (GetLastError() != ERROR_IO_INCOMPLETE) {
@@ -124,17 +131,18 @@ static int AwaitCallUnderWay(int wakeOnMessages, DWORD *count)
             return DEVICE_FAILED;
         }
         DWORD now = GetTickCount();
-        DWORD waited = now - deviceCall.issuedAt;
-        if (waited >= deviceStallLimitMs)
+        DWORD underWay = now - deviceCall.issuedAt;
+        if (underWay >= deviceStallLimitMs)
             break;
         int quietAhead = wakeOnMessages && !deviceCall.quietTold;
-        if (quietAhead && waited >= deviceQuietMs) {
+        if (quietAhead && underWay >= deviceQuietMs) {
             deviceCall.quietTold = 1;
             return DEVICE_QUIET;
         }
         DWORD mark = quietAhead ? deviceQuietMs : deviceStallLimitMs;
         deviceCall.lastQueueLook = now;
-        DWORD woke = MsgWaitForMultipleObjects(1, &overlapped.hEvent, FALSE, mark - waited,
+        waited = 1;
+        DWORD woke = MsgWaitForMultipleObjects(1, &overlapped.hEvent, FALSE, mark - underWay,
                                                wakeOnMessages ? QS_ALLINPUT : 0);
         if (woke == WAIT_OBJECT_0 + 1)
             return DEVICE_MESSAGE;
