@@ -76,9 +76,12 @@ int IssueDeviceCall(const DeviceRequest *request)
         return 0;
     // Nothing but the call itself between the end of one call and the start of the next: on a
     // fast printer every call made in between leaves the link idle.
-    if (!MakeCall(NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
-        return 0;
-    deviceCall.issuedAt = GetTickCount();
+    if (!MakeCall(NULL, &overlapped)) {
+        if (GetLastError() != ERROR_IO_PENDING)
+            return 0;
+        // Only a call that has not ended yet can stall.
+        deviceCall.issuedAt = GetTickCount();
+    }
     deviceCall.phase = PHASE_UNDER_WAY;
     return 1;
 }
