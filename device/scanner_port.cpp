@@ -1,7 +1,7 @@
 // Printer discovery among the still-image USB ports.
 #include "device/device_call_internal.h"
-#include "device/discovery_internal.h"
 #include "device/link_state_internal.h"
+#include "device/scanner_port_internal.h"
 
 #include <winioctl.h>
 
