@@ -46,11 +46,21 @@ enum DeviceWait {
     DEVICE_DONE = 1,    // done: every byte of a write accepted
     DEVICE_STALLED = 2, // nothing moved for 90 seconds: cancelled, and its end awaited
     DEVICE_MESSAGE = 3, // a message for the thread came first; the send is still under way
+    DEVICE_QUIET = 4,   // nothing has moved for deviceQuietMs (3 s); the send is still under way
 };
 
+// A device call that has moved nothing for this long is cancelled and fails: Windows gives a
+// printer port as long before it gives up on a job.
+static const DWORD deviceStallLimitMs = 90000;
+// A printer that has taken nothing for this long is told once (DEVICE_QUIET), so that the user
+// can be told it is busy rather than gone.
+static const DWORD deviceQuietMs = 3000;
+
 // Waits for the send SendToDevice started until it ends or a message arrives for the thread,
-// and says which (a DeviceWait). After DEVICE_MESSAGE the caller runs its messages and waits
-// again; after any other answer the send is over.
+// and says which (a DeviceWait). After DEVICE_MESSAGE or DEVICE_QUIET the caller runs its
+// messages and waits again; after any other answer the send is over. DEVICE_QUIET comes once
+// per stretch without a byte moved, and only on handles opened for overlapped calls (Windows
+// 2000 and later); the stall limit still counts from the last byte moved.
 int AwaitDevice();
 
 #endif

@@ -1,5 +1,6 @@
 // Printer discovery through the USB printer device-interface class.
-#include "device/link_internal.h"
+#include "device/link_state_internal.h"
+#include "device/printer_class_internal.h"
 
 #include <setupapi.h>
 

@@ -1,5 +1,7 @@
 // Printer discovery among the still-image USB ports.
-#include "device/link_internal.h"
+#include "device/device_call_internal.h"
+#include "device/link_state_internal.h"
+#include "device/scanner_port_internal.h"
 
 #include <winioctl.h>
 
@@ -11,11 +13,11 @@ static const int scannerPortCount = 15;
 static const char *const pipeFormats[4] = {"%s\\0", "%s\\1", "%s\\2", "%s\\3"};
 
 // Opens one pipe of the port the way the still-image driver expects to be opened.
-static HANDLE OpenPipe(const char *portName, int pipe)
+static HANDLE OpenPipe(const char *portName, int pipe, int osFamily)
 {
     char pipeName[32];
     wsprintfA(pipeName, pipeFormats[pipe], portName);
-    return OpenLinkHandle(pipeName, FILE_ATTRIBUTE_SYSTEM, LinkOsFamily());
+    return OpenLinkHandle(pipeName, FILE_ATTRIBUTE_SYSTEM, osFamily);
 }
 
 // 1 when the device behind the open pipe 0 reports these vendor and product IDs.
@@ -34,7 +36,7 @@ static int DescriptorMatches(HANDLE pipe0, int vendorId, int productId)
     return (int)(DWORD)descriptor.usProductId == productId;
 }
 
-int FindScannerPort(int vendorId, int productId, int scanPipeMode)
+int FindScannerPort(int vendorId, int productId, int scanPipeMode, int osFamily)
 {
     int found = 0;
     char portName[32];
@@ -48,7 +50,7 @@ int FindScannerPort(int vendorId, int productId, int scanPipeMode)
 
     for (int port = 0; port < scannerPortCount && !found; port++) {
         wsprintfA(portName, "\\\\.\\Usbscan%d", port);
-        SetPrimaryHandle(OpenPipe(portName, 0));
+        SetPrimaryHandle(OpenPipe(portName, 0, osFamily));
         if (PrimaryHandle() == INVALID_HANDLE_VALUE)
             continue;
         if (!DescriptorMatches(PrimaryHandle(), vendorId, productId)) {
@@ -56,11 +58,11 @@ int FindScannerPort(int vendorId, int productId, int scanPipeMode)
             continue;
         }
 
-        SetSecondaryHandle(OpenPipe(portName, 1));
+        SetSecondaryHandle(OpenPipe(portName, 1, osFamily));
         if (scanPipeMode == 2) {
             CloseDeviceHandles();
-            SetPrimaryHandle(OpenPipe(portName, 2));
-            SetSecondaryHandle(OpenPipe(portName, 3));
+            SetPrimaryHandle(OpenPipe(portName, 2, osFamily));
+            SetSecondaryHandle(OpenPipe(portName, 3, osFamily));
         }
         // Every write goes to primaryHandle: a match that cannot be written is no printer found.
         if (PrimaryHandle() == INVALID_HANDLE_VALUE) {

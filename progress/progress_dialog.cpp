@@ -17,6 +17,13 @@ static char percentText[64];
 static HCURSOR savedCursor = NULL;
 static HBRUSH windowBrush = NULL;
 static HBRUSH barBrush = NULL;
+static char percentFormat[20];
+// The bar drawn off screen: a memory context holding a bitmap of the bar's size, made at the
+// first paint of a dialog and kept until it closes. Under Wine, making and deleting them took
+// longer than a 4 KB piece at 32 MB/s, for every new percentage.
+static HDC barMemory = NULL;
+static HBITMAP barBitmap = NULL;
+static HGDIOBJ barOldBitmap = NULL;
 static RECT filledRect = {0, 0, 0, 0};
 static RECT emptyRect = {0, 0, 0, 0};
 static int barWidth = 0;
@@ -77,14 +84,12 @@ static RECT InnerBarRect(RECT frame)
     return inner;
 }
 
-// The format comes from the string table, so a failed load yields an empty text.
+// The format comes from the string table, loaded once per dialog, so a failed load yields an
+// empty text.
 static void FormatPercent(char *out, int percent)
 {
-    char format[20];
-    format[0] = '\0';
     out[0] = '\0';
-    LoadStringA(ModuleInstance(), IDS_PERCENT, format, sizeof format);
-    wsprintfA(out, format, percent);
+    wsprintfA(out, percentFormat, percent);
 }
 
 // The bar is painted by hand, so screen readers cannot see it; the frame control's text
@@ -99,52 +104,65 @@ static void ShowPercentInFrame(HWND window, int percent)
     shownPercent = percent;
 }
 
+// Makes the memory context and bitmap the bar is drawn in; 0, with nothing held, when either
+// cannot be made.
+static int MakeBarMemory(HDC screen)
+{
+    barMemory = CreateCompatibleDC(screen);
+    if (barMemory == NULL)
+        return 0;
+    // Compatible with the screen, not with the memory context, whose default bitmap is
+    // monochrome.
+    barBitmap = CreateCompatibleBitmap(screen, barWidth, barHeight);
+    if (barBitmap == NULL) {
+        DeleteDC(barMemory);
+        barMemory = NULL;
+        return 0;
+    }
+    barOldBitmap = SelectObject(barMemory, barBitmap);
+    SetBkMode(barMemory, TRANSPARENT);
+    // The context's default black would vanish over the empty part in a dark scheme.
+    SetTextColor(barMemory, GetSysColor(COLOR_WINDOWTEXT));
+    return 1;
+}
+
+static void ReleaseBarMemory()
+{
+    if (barMemory == NULL)
+        return;
+    SelectObject(barMemory, barOldBitmap);
+    DeleteObject(barBitmap);
+    DeleteDC(barMemory);
+    barMemory = NULL;
+    barBitmap = NULL;
+    barOldBitmap = NULL;
+}
+
 // The whole bar is drawn off screen and copied onto screen in one operation, so it never
 // flickers.
 static void PaintBarOn(HDC screen)
 {
-    HDC memory = NULL;
-    HBITMAP bitmap = NULL;
-    HGDIOBJ oldBitmap = NULL;
     RECT filled;
     RECT empty;
     LONG shiftX = filledRect.left;
     LONG shiftY = filledRect.top;
 
-    memory = CreateCompatibleDC(screen);
-    if (memory == NULL)
-        goto done;
-    // Compatible with the screen, not with the memory context, whose default bitmap is
-    // monochrome.
-    bitmap = CreateCompatibleBitmap(screen, barWidth, barHeight);
-    if (bitmap == NULL)
-        goto done;
-    oldBitmap = SelectObject(memory, bitmap);
-
+    if (barMemory == NULL && !MakeBarMemory(screen))
+        return;
     filled.left = filledRect.left - shiftX;
     filled.top = filledRect.top - shiftY;
     filled.right = filledRect.right - shiftX;
     filled.bottom = filledRect.bottom - shiftY;
-    FillRect(memory, &filled, barBrush);
+    FillRect(barMemory, &filled, barBrush);
     empty.left = emptyRect.left - shiftX;
     empty.top = emptyRect.top - shiftY;
     empty.right = emptyRect.right - shiftX;
     empty.bottom = emptyRect.bottom - shiftY;
-    FillRect(memory, &empty, windowBrush);
+    FillRect(barMemory, &empty, windowBrush);
 
     FormatPercent(percentText, PercentOfBar(filledRect.right - filledRect.left, barWidth));
-    SetBkMode(memory, TRANSPARENT);
-    // The context's default black would vanish over the empty part in a dark scheme.
-    SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
-    TextOutA(memory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
-    BitBlt(screen, shiftX, shiftY, barWidth, barHeight, memory, 0, 0, SRCCOPY);
-done:
-    if (oldBitmap != NULL)
-        SelectObject(memory, oldBitmap);
-    if (bitmap != NULL)
-        DeleteObject(bitmap);
-    if (memory != NULL)
-        DeleteDC(memory);
+    TextOutA(barMemory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
+    BitBlt(screen, shiftX, shiftY, barWidth, barHeight, barMemory, 0, 0, SRCCOPY);
 }
 
 static void PaintProgressBar(HWND window)
@@ -192,6 +210,8 @@ void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
     cancelEnabled = enableCancel;
     captionText[0] = '\0';
     LoadStringA(ModuleInstance(), stringId, captionText, sizeof captionText);
+    percentFormat[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_PERCENT, percentFormat, sizeof percentFormat);
 
     progressWindow = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_PROGRESS),
                                         ownerWindow, ProgressDialogProc, 0);
@@ -221,6 +241,7 @@ void ProgressClose()
         progressWindow = NULL;
         cancelRequested = 0;
     }
+    ReleaseBarMemory();
     if (barBrush != NULL)
         DeleteObject(barBrush);
     barBrush = NULL;

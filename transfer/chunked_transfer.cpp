@@ -42,6 +42,8 @@ static int SendPiece(int sendMode, const BYTE *data, DWORD length, DWORD stepCou
         ProgressStep(stepCount, step);
     for (;;) {
         int woke = AwaitDevice();
+        if (woke == DEVICE_QUIET)
+            continue;
         if (woke != DEVICE_MESSAGE)
             return woke == DEVICE_DONE;
         // Also once the user has closed the progress window: the session guard must answer.

@@ -279,6 +279,8 @@ BOOL WINAPI CloseHandle(HANDLE object)
 
 SimWaitStats SimWaits() { return waitStats; }
 
+void SimSetMessageWaiting() { messageWhileBlocked = true; }
+
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)
 {
     waitStats.eventsLive++;

@@ -135,6 +135,9 @@ struct SimWaitStats {
 };
 SimWaitStats SimWaits();
 
+// A message for the thread is waiting: the next look at the queue alone finds it, once.
+void SimSetMessageWaiting();
+
 // The device name an open handle refers to; empty when the handle is not open.
 std::string SimHandleName(HANDLE handle);
 

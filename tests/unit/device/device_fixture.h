@@ -64,16 +64,21 @@ inline LinkConfig ConfigOfKind(int kind)
 }
 
 // A send as the transfer makes it: started, then waited for until it ends, a DeviceWait.
-// *messages counts the waits that a message for the thread ended.
+// *messages counts the waits that a message for the thread ended; *quietAt gets the clock's
+// time since the start at each DEVICE_QUIET.
 inline int SendAndWait(int mode, const void *data, void *reply, DWORD length,
-                       int *messages = nullptr)
+                       int *messages = nullptr, std::vector<DWORD> *quietAt = nullptr)
 {
+    DWORD start = GetTickCount();
     if (!SendToDevice(mode, data, reply, length))
         return DEVICE_FAILED;
     int woke;
-    while ((woke = AwaitDevice()) == DEVICE_MESSAGE)
-        if (messages != nullptr)
+    while ((woke = AwaitDevice()) == DEVICE_MESSAGE || woke == DEVICE_QUIET) {
+        if (woke == DEVICE_MESSAGE && messages != nullptr)
             ++*messages;
+        if (woke == DEVICE_QUIET && quietAt != nullptr)
+            quietAt->push_back(GetTickCount() - start);
+    }
     return woke;
 }
 

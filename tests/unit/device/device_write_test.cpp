@@ -104,15 +104,33 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
         int expected;
         int messages; // waits a message ended before the send did
         int cancels;
+        std::vector<DWORD> quietAt; // when the send told that nothing moved, from its start
     } rows[] = {
         {"completions in pieces after messages",
          {{TRUE, 100, -1, 2}, {TRUE, 1, -1, 0}, {TRUE, 4000, -1, 3}},
          DEVICE_DONE,
          5,
-         0},
-        {"a completion counting more than offered", {{TRUE, 4096, 4097, 1}}, DEVICE_FAILED, 1, 0},
-        {"a completion with an error", {{FALSE, 0, -1, 1}}, DEVICE_FAILED, 1, 0},
-        {"a printer that stops", {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}}, DEVICE_STALLED, 1, 1},
+         0,
+         {}},
+        {"a completion counting more than offered",
+         {{TRUE, 4096, 4097, 1}},
+         DEVICE_FAILED,
+         1,
+         0,
+         {}},
+        {"a completion with an error", {{FALSE, 0, -1, 1}}, DEVICE_FAILED, 1, 0, {}},
+        {"a printer that stops: told once at 3 s",
+         {{TRUE, 50, -1, 1}, {TRUE, 0, -1, -1}},
+         DEVICE_STALLED,
+         1,
+         1,
+         {deviceQuietMs}},
+        {"a printer that takes nothing",
+         {{TRUE, 0, -1, -1}},
+         DEVICE_STALLED,
+         0,
+         1,
+         {deviceQuietMs}},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -124,9 +142,12 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
         std::vector<BYTE> data = Pattern(4096);
         DWORD before = GetTickCount();
         int messages = 0;
+        std::vector<DWORD> quietAt;
 
-        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages), row.expected);
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages, &quietAt),
+                  row.expected);
         EXPECT_EQ(messages, row.messages);
+        EXPECT_EQ(quietAt, row.quietAt);
         EXPECT_EQ(SimWaits().cancels, row.cancels);
         // Given up exactly at the limit, not before, and not waiting on after it.
         EXPECT_EQ(GetTickCount() - before, row.cancels ? deviceStallLimitMs : 0);
@@ -135,6 +156,46 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
         CloseDeviceHandles();
         EXPECT_EQ(SimWaits().eventsLive, 0);
     }
+}
+
+// A printer that takes every write at once never lets a send reach its wait, where messages are
+// noticed: the queue is looked at every 50 ms all the same, and a write that ended meanwhile
+// is told, with its count, after the messages.
+TEST_F(DeviceWriteTest, WritesThatEndAtOnceStillLookAtTheQueueEvery50Ms)
+{
+    SimDevice &printer = FindSimPrinter();
+    SimSetTickStep(0);
+    // Far from any look an earlier test of this process made.
+    SimSetTickCount(0x40000000);
+    struct Row {
+        const char *label;
+        DWORD later; // ms since the send before
+        int messages;
+    } rows[] = {
+        {"the first look finds the message", 0, 1},
+        {"not looked at again within 50 ms", 49, 0},
+        {"looked at again at 50 ms", 1, 1},
+        {"and not at once after that", 10, 0},
+    };
+    std::vector<BYTE> data = Pattern(4 * 4096);
+    for (size_t i = 0; i < 4; i++) {
+        SCOPED_TRACE(rows[i].label);
+        SimSetTickCount(GetTickCount() + rows[i].later);
+        SimSetMessageWaiting();
+        int messages = 0;
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data() + i * 4096, NULL, 4096, &messages),
+                  DEVICE_DONE);
+        EXPECT_EQ(messages, rows[i].messages);
+    }
+    EXPECT_TRUE(SameBytes(data, printer.received));
+    EXPECT_EQ(printer.writeOffsets, (std::vector<ULONGLONG>{0, 4096, 8192, 12288}))
+        << "each write lands where the one before it ended";
+
+    // A lookup runs before any window of the tool: it never stops for the queue.
+    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    SimSetTickCount(GetTickCount() + 1000);
+    SimSetMessageWaiting();
+    EXPECT_EQ(FindPrinter(ConfigOfKind(LINK_SCANNER_PORT)), 1);
 }
 
 TEST_F(DeviceWriteTest, AVendorCommandWaitsLikeAWrite)

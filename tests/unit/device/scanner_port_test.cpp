@@ -59,7 +59,8 @@ TEST_F(ScannerPortTest, TakesTheLowestPortReportingBothIds)
         SimKernelReset();
         AddPorts(row.ports);
 
-        EXPECT_EQ(FindScannerPort(vendor, product, 0), row.expected == nobody ? 0 : 1);
+        EXPECT_EQ(FindScannerPort(vendor, product, 0, OS_WINDOWS_XP_OR_LATER),
+                  row.expected == nobody ? 0 : 1);
         EXPECT_EQ(NameOf(PrimaryHandle()), PipeOrClosed(row.expected, 0));
         EXPECT_EQ(NameOf(SecondaryHandle()), PipeOrClosed(row.expected, 1));
 
@@ -118,7 +119,8 @@ TEST_F(ScannerPortTest, OpensThePipesOfTheChosenMode)
         for (int pipe : row.pipesThatFail)
             SimFindDevice(SimScannerPipeName(3, pipe))->opensAllowed = 0;
 
-        EXPECT_EQ(FindScannerPort(vendor, product, row.mode), row.expectedPort == nobody ? 0 : 1);
+        EXPECT_EQ(FindScannerPort(vendor, product, row.mode, OS_WINDOWS_XP_OR_LATER),
+                  row.expectedPort == nobody ? 0 : 1);
         EXPECT_EQ(NameOf(PrimaryHandle()), PipeOrClosed(row.expectedPort, row.primaryPipe));
         EXPECT_EQ(NameOf(SecondaryHandle()), PipeOrClosed(row.expectedPort, row.secondaryPipe));
         int stillOpen = (row.expectedPort != nobody) + (row.secondaryPipe != nobody);
@@ -135,7 +137,7 @@ TEST_F(ScannerPortTest, RefusesUnknownPipeModesBeforeOpeningAnything)
         SimKernelReset();
         AddPorts({{0, vendor, product, true}});
 
-        EXPECT_EQ(FindScannerPort(vendor, product, mode), 0);
+        EXPECT_EQ(FindScannerPort(vendor, product, mode, OS_WINDOWS_XP_OR_LATER), 0);
         EXPECT_TRUE(SimOpenLog().empty());
     }
 }
@@ -146,7 +148,7 @@ TEST_F(ScannerPortTest, AlreadyOpenPrimaryHandleIsTakenAsFound)
     SetPrimaryHandle(CreateFileA("held", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
     AddPorts({{0, vendor, product, true}});
 
-    EXPECT_EQ(FindScannerPort(vendor, product, 0), 1);
+    EXPECT_EQ(FindScannerPort(vendor, product, 0, OS_WINDOWS_XP_OR_LATER), 1);
     EXPECT_EQ(OpenedNames(), std::vector<std::string>{"held"});
 }
 

@@ -53,11 +53,15 @@ int AwaitDevice()
     int number = (int)log.lengths.size();
     if (waits++ == 0 && log.duringSend)
         log.duringSend(number);
+    if (waits == 1 && number == log.quietSend) {
+        log.trace.push_back("quiet");
+        return DEVICE_QUIET;
+    }
     if (waits <= log.messagesEachSend || (waits <= 3 && SimQueueLength() > 0))
         return DEVICE_MESSAGE;
     if (number == log.refuseSend) {
         log.trace.push_back("fail");
-        return DEVICE_FAILED;
+        return log.refusal;
     }
     const BYTE *bytes = log.pieces.back();
     log.received.insert(log.received.end(), bytes, bytes + log.lengths.back());

@@ -12,12 +12,14 @@
 struct TransferLog {
     // Script
     int refuseSend = 0;       // the nth send (1: the first) fails in its wait; -n: as it starts
+    int refusal = 0;          // the DeviceWait it ends with: 0 failed, 2 stalled
+    int quietSend = 0;        // the nth send's first wait says nothing moved for 3 s
     int stepResult = 0;       // what the recording ProgressStep answers (1: "stop")
     int messagesEachSend = 0; // waits a message ends during each send, besides posted ones
     std::function<void(int send)> duringSend; // runs as each send is first waited for
 
     // Record
-    // "send24", "send4096!" (refused as it starts), "fail" (failed in its wait), "pump",
+    // "send24", "send4096!" (refused as it starts), "fail" (failed in its wait), "quiet", "pump",
     // "open206/0/Update Tool", "step3/0", "close", "owner0"
     std::vector<std::string> trace;
     std::vector<const BYTE *> pieces; // the data pointer of each send

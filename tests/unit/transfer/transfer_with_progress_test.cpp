@@ -2,6 +2,7 @@
 // device write is recorded.
 #include "transfer/chunked_transfer.h"
 
+#include "device/device_link.h"
 #include "resources/resource.h"
 #include "sim_kernel.h"
 #include "sim_ui.h"
@@ -158,16 +159,20 @@ TEST_F(TransferWithProgress, AFailedSendClosesTheDialogAndNothingIsResent)
         const char *label;
         int refuseSend;
         int dialogs;
+        int refusal = DEVICE_FAILED;
     } cases[] = {
         {"the header", 1, 0},
         {"the first piece", 2, 1},
         {"a piece mid-image", 200, 1},
         {"the last piece", 400, 1},
+        {"a piece mid-image the printer stopped taking", 200, 1, DEVICE_STALLED},
+        {"the header the printer stopped taking", 1, 0, DEVICE_STALLED},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         SetUp();
         Log().refuseSend = c.refuseSend;
+        Log().refusal = c.refusal;
 
         EXPECT_EQ(0, RunTransferAction(SimExecutableModule()));
 
