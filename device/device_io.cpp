@@ -14,6 +14,9 @@ static DeviceRequest call;
 // stack of the call that issued it; its event lives with the handles.
 static OVERLAPPED overlapped;
 static DWORD issuedAt = 0;
+// The call under way has been told quiet: each call is one stretch, as a write that moved
+// bytes and left a rest is followed by a new call for the rest.
+static int quietTold = 0;
 static int keptAnswer = DEVICE_FAILED;
 static DWORD keptCount = 0;
 // A call that has ended by the time it is asked never reaches the wait below, which is where
@@ -46,6 +49,7 @@ int IssueDeviceCall(const DeviceRequest *request)
     if (overlapped.hEvent == NULL)
         return 0;
     issuedAt = GetTickCount();
+    quietTold = 0;
     if (!MakeCall(NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
         return 0;
     callState = CALL_PENDING;
@@ -103,10 +107,17 @@ int AwaitDeviceCall(int wakeOnMessages, DWORD *count)
         DWORD waited = GetTickCount() - issuedAt;
         if (waited >= deviceStallLimitMs)
             break;
+        // Only a caller that runs its messages meanwhile waits again; a lookup's query does not.
+        int quietDue = wakeOnMessages && !quietTold;
+        if (quietDue && waited >= deviceQuietMs) {
+            quietTold = 1;
+            return DEVICE_QUIET;
+        }
+        // The wait's own timeout wakes it at the quiet mark: no timer, no extra call.
+        DWORD wakeAt = quietDue ? deviceQuietMs : deviceStallLimitMs;
         lastMessageLook = GetTickCount();
-        DWORD woke =
-            MsgWaitForMultipleObjects(1, &overlapped.hEvent, FALSE, deviceStallLimitMs - waited,
-                                      wakeOnMessages ? QS_ALLINPUT : 0);
+        DWORD woke = MsgWaitForMultipleObjects(1, &overlapped.hEvent, FALSE, wakeAt - waited,
+                                               wakeOnMessages ? QS_ALLINPUT : 0);
         if (woke == WAIT_OBJECT_0 + 1)
             return DEVICE_MESSAGE;
         if (woke == WAIT_FAILED) {

@@ -46,11 +46,14 @@ enum DeviceWait {
     DEVICE_DONE = 1,    // done: every byte of a write accepted
     DEVICE_STALLED = 2, // nothing moved for 90 seconds: cancelled, and its end awaited
     DEVICE_MESSAGE = 3, // a message for the thread came first; the send is still under way
+    DEVICE_QUIET = 4,   // nothing has moved for deviceQuietMs (3 s); the send is still under way
 };
 
 // Waits for the send SendToDevice started until it ends or a message arrives for the thread,
 // and says which (a DeviceWait). After DEVICE_MESSAGE the caller runs its messages and waits
-// again; after any other answer the send is over.
+// again, and after DEVICE_QUIET (told once per stretch of quiet, and only where the wait does
+// not block: Windows 2000 and later) it waits again the same way; after any other answer the
+// send is over.
 int AwaitDevice();
 
 #endif

@@ -62,6 +62,9 @@ void AdvanceStreamPosition(DWORD count);
 // A device call that has moved nothing for this long is cancelled and fails: Windows gives a
 // printer port as long before it gives up on a job.
 static const DWORD deviceStallLimitMs = 90000;
+// A call that has moved nothing for this long is told to the caller once, while it goes on:
+// a printer erasing its flash takes nothing for seconds, and the user must hear why.
+static const DWORD deviceQuietMs = 3000;
 
 // One call on a device handle: a write of input (code 0) or a control request.
 struct DeviceRequest {
@@ -80,7 +83,8 @@ struct DeviceRequest {
 int IssueDeviceCall(const DeviceRequest *request);
 
 // Waits for the issued call to end, for the stall limit to run out (the call is then cancelled
-// and its end awaited), or, with wakeOnMessages, for a message for the thread; a DeviceWait.
+// and its end awaited), for the call's first deviceQuietMs to pass (DEVICE_QUIET, once per
+// call, overlapped handles only), or, with wakeOnMessages, for a message; a DeviceWait.
 // DEVICE_DONE with *count the bytes the call reports.
 int AwaitDeviceCall(int wakeOnMessages, DWORD *count);
 

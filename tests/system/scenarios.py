@@ -381,10 +381,11 @@ def progress_seen(ctx):
     ctx.printers.plug(TARGET, rx.path)
     proc = ctx.session.start_tool(ctx.exe, "tool-texts", extra_env=TEXT_TRACE_ENV)
     wait_dialog(ctx, "ready")
-    events = transfer(ctx)
+    events = transfer(ctx, "--msaa")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
+    expect_read_as_progress_bar(ctx, events, rising=True)
     percents = last(events, "summary")["percents"]
     ctx.note("throttled transfer: progress up at %.0f ms, gone at %.0f ms, done at %.0f ms; "
              "percentages read from the frame's text: %s" %
@@ -565,15 +566,52 @@ def session_waits_for_transfer(ctx):
 
 
 def follow_transfer(ctx, timeout):
-    """Starts the driver pressing Transfer and asking the progress dialog with WM_NULL for as
-    long as it is there; returns the running driver."""
-    return ctx.session.start_driver("transfer", "--ping", "--timeout", str(timeout * 1000))
+    """Starts the driver pressing Transfer, asking the progress dialog with WM_NULL and reading
+    it through MSAA for as long as it is there; returns the running driver."""
+    return ctx.session.start_driver("transfer", "--ping", "--msaa", "--timeout",
+                                    str(timeout * 1000))
 
 
 def driver_events(drv, timeout):
     check(wine.wait_exit(drv, timeout) == 0, "the driver did not see the transfer end")
     with open(drv.log_path, encoding="utf-8", errors="replace") as f:
         return wine.parse_events(f.read())
+
+
+def expect_read_as_progress_bar(ctx, events, rising):
+    """An MSAA client in another process read a progress bar (role 48) named by the dialog's
+    text line, valued by the percentage drawn (climbing, if rising), was told of the changes,
+    and got failure from the object it still held once the dialog had gone. The readings."""
+    found = last(events, "msaa-object")
+    check(found and found["hr"] == 0 and found["role"] == 48, "MSAA object: %s" % found)
+    # A reading the dialog's end cut short is left out.
+    read = [e for e in events if e["event"] == "msaa" and e["name"] and e["value"]]
+    values = [int(e["value"][:-1]) for e in read if re.fullmatch(r"\d+%", e["value"])]
+    check(len(values) == len(read) > 0 and values == sorted(values) and
+          (values[0] < values[-1] or not rising), "MSAA values: %s" % [e["value"] for e in read])
+    check(read[0]["name"] == ctx.strings["IDS_TRANSFERRING"], "MSAA name: %r" % read[0]["name"])
+    after = last(events, "msaa-after")
+    check(after["hr"] < 0 and after["valueChanges"] > 0, "after the dialog: %s" % after)
+    ctx.note("MSAA: role 48, %d readings %s..%s, events: %d value, %d name; the held object "
+             "answers 0x%08x once the dialog went" % (len(read), read[0]["value"],
+                                                      read[-1]["value"], after["valueChanges"],
+                                                      after["nameChanges"], after["hr"] & 0xFFFFFFFF))
+    return read
+
+
+def expect_pause_told(ctx, events, resumed):
+    """The text line says the printer is busy 3 s into its pause and the transfer's text is back
+    once bytes move; a screen reader reads and hears of the same."""
+    moving, busy = ctx.strings["IDS_TRANSFERRING"], ctx.strings["IDS_PRINTER_BUSY"]
+    lines = [e for e in events if e["event"] == "progress-text"]
+    check([e["text"] for e in lines] == [moving, busy, moving][:3 if resumed else 2],
+          "texts of the progress dialog: %r" % [e["text"] for e in lines])
+    check(2800 <= lines[1]["sinceFrameMs"] <= 3500, "the notice came %.0f ms after the bar "
+          "stopped" % lines[1]["sinceFrameMs"])
+    read = expect_read_as_progress_bar(ctx, events, rising=False)
+    check(busy in [e["name"] for e in read] and last(events, "msaa-after")["nameChanges"] >=
+          (2 if resumed else 1), "MSAA names: %r" % [e["name"] for e in read])
+    ctx.note("notice %.0f ms after the bar stopped" % lines[1]["sinceFrameMs"])
 
 
 STALL_LIMIT = 90
@@ -605,6 +643,7 @@ def printer_holds(ctx, resume_after):
     check(pings["count"] > 0 and pings["unanswered"] == 0 and pings["hung"] == 0,
           "the progress dialog stopped answering: %s" % pings)
     expect_state(ctx, last(events, "update"), "done" if resume_after else "failed")
+    expect_pause_told(ctx, events, resume_after)
     if resume_after:
         expect_received(ctx, rx)
     else:
@@ -835,6 +874,7 @@ GROUPS = {
 
 
     "printer_waits": ("en", [printer_pauses]),
+    "japanese_printer_waits": ("ja", [printer_pauses]),
     "printer_stops": ("en", [printer_stops]),
 }
 

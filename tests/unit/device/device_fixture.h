@@ -64,16 +64,19 @@ inline LinkConfig ConfigOfKind(int kind)
 }
 
 // A send as the transfer makes it: started, then waited for until it ends, a DeviceWait.
-// *messages counts the waits that a message for the thread ended.
+// *messages counts the waits that a message for the thread ended, *quiets those that said
+// nothing had moved for a while.
 inline int SendAndWait(int mode, const void *data, void *reply, DWORD length,
-                       int *messages = nullptr)
+                       int *messages = nullptr, int *quiets = nullptr)
 {
     if (!SendToDevice(mode, data, reply, length))
         return DEVICE_FAILED;
     int woke;
-    while ((woke = AwaitDevice()) == DEVICE_MESSAGE)
-        if (messages != nullptr)
-            ++*messages;
+    while ((woke = AwaitDevice()) == DEVICE_MESSAGE || woke == DEVICE_QUIET) {
+        int *count = woke == DEVICE_MESSAGE ? messages : quiets;
+        if (count != nullptr)
+            ++*count;
+    }
     return woke;
 }
 

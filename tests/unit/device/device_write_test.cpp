@@ -124,10 +124,14 @@ TEST_F(DeviceWriteTest, OverlappedSendsAnswerEachMessageAndGiveUpAtTheLimit)
         std::vector<BYTE> data = Pattern(4096);
         DWORD before = GetTickCount();
         int messages = 0;
+        int quiets = 0;
 
-        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages), row.expected);
+        EXPECT_EQ(SendAndWait(SEND_WRITE, data.data(), NULL, 4096, &messages, &quiets),
+                  row.expected);
         EXPECT_EQ(messages, row.messages);
         EXPECT_EQ(SimWaits().cancels, row.cancels);
+        // Told once 3 s into the quiet, never again, and the limit still runs to 90 s.
+        EXPECT_EQ(quiets, row.cancels);
         // Given up exactly at the limit, not before, and not waiting on after it.
         EXPECT_EQ(GetTickCount() - before, row.cancels ? deviceStallLimitMs : 0);
         EXPECT_EQ(SimWaits().pendingLive, 0);

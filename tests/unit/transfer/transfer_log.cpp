@@ -53,6 +53,8 @@ int AwaitDevice()
     int number = (int)log.lengths.size();
     if (waits++ == 0 && log.duringSend)
         log.duringSend(number);
+    if (waits == 1 && number == log.quietSend)
+        return DEVICE_QUIET;
     if (waits <= log.messagesEachSend || (waits <= 3 && SimQueueLength() > 0))
         return DEVICE_MESSAGE;
     if (number == log.refuseSend) {

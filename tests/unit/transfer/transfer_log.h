@@ -14,11 +14,12 @@ struct TransferLog {
     int refuseSend = 0;       // the nth send (1: the first) fails in its wait; -n: as it starts
     int stepResult = 0;       // what the recording ProgressStep answers (1: "stop")
     int messagesEachSend = 0; // waits a message ends during each send, besides posted ones
+    int quietSend = 0;        // the nth send's first wait says the printer has gone quiet
     std::function<void(int send)> duringSend; // runs as each send is first waited for
 
     // Record
     // "send24", "send4096!" (refused as it starts), "fail" (failed in its wait), "pump",
-    // "open206/0/Update Tool", "step3/0", "close", "owner0"
+    // "open206/0/Update Tool", "step3/0", "busy1" (the notice), "busy0", "close", "owner0"
     std::vector<std::string> trace;
     std::vector<const BYTE *> pieces; // the data pointer of each send
     std::vector<DWORD> lengths;

@@ -5,6 +5,7 @@
 // Exit code: 0 when the command saw what it waited for, 1 on a timeout, 2 on bad usage.
 #include <windows.h>
 
+#include <oleacc.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,6 +22,7 @@ struct Options {
     int postCommand;
     int ping;
     int askEndSession;
+    int msaa;
 };
 
 static double NowMs()
@@ -168,6 +170,86 @@ static void PutProgressDialog(const char *event, HWND dialog, double ms)
     fflush(stdout);
 }
 
+// An accessibility client in this process reading the progress dialog as a screen reader
+// would, through MSAA, and counting the name and value changes the dialog announces.
+struct Reader {
+    IAccessible *object;
+    HRESULT found;
+    LONG role;
+    char name[1024];
+    char value[64];
+    int readings;
+};
+static int winEvents[2]; // name changes, value changes of the progress dialog
+static HWND watchedWindow = NULL;
+
+static void CALLBACK CountWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD,
+                                   DWORD)
+{
+    if (window == watchedWindow)
+        winEvents[event == EVENT_OBJECT_VALUECHANGE ? 1 : 0]++;
+}
+
+static void ReadAccessible(Reader *reader, HWND dialog, double ms)
+{
+    // Spelled out: MinGW's IID_IAccessible can resolve to oleacc's exported data under Wine.
+    static const GUID accessibleId = {
+        0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    if (reader->object == NULL && reader->found == S_OK) {
+        watchedWindow = dialog;
+        reader->found = AccessibleObjectFromWindow(dialog, (DWORD)OBJID_CLIENT, accessibleId,
+                                                   (void **)&reader->object);
+        VARIANT role;
+        VariantInit(&role);
+        if (reader->object != NULL && reader->object->get_accRole(self, &role) == S_OK)
+            reader->role = role.vt == VT_I4 ? role.lVal : -1;
+        printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld}\n", reader->found,
+               reader->role);
+    }
+    if (reader->object == NULL)
+        return;
+    BSTR name = NULL;
+    BSTR value = NULL;
+    char nameText[1024] = "";
+    char valueText[64] = "";
+    if (reader->object->get_accName(self, &name) == S_OK && name != NULL)
+        WideCharToMultiByte(CP_ACP, 0, name, -1, nameText, sizeof nameText, NULL, NULL);
+    if (reader->object->get_accValue(self, &value) == S_OK && value != NULL)
+        WideCharToMultiByte(CP_ACP, 0, value, -1, valueText, sizeof valueText, NULL, NULL);
+    SysFreeString(name);
+    SysFreeString(value);
+    if (strcmp(nameText, reader->name) == 0 && strcmp(valueText, reader->value) == 0)
+        return;
+    lstrcpynA(reader->name, nameText, sizeof reader->name);
+    lstrcpynA(reader->value, valueText, sizeof reader->value);
+    reader->readings++;
+    printf("{\"event\":\"msaa\",\"ms\":%.1f,\"name\":", ms);
+    PutJsonText(nameText);
+    printf(",\"value\":");
+    PutJsonText(valueText);
+    printf("}\n");
+}
+
+// The object a client still holds once the dialog has gone must answer failure, not crash.
+static void ReleaseAccessible(Reader *reader)
+{
+    if (reader->object == NULL)
+        return;
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = NULL;
+    HRESULT hr = reader->object->get_accName(self, &name);
+    SysFreeString(name);
+    reader->object->Release();
+    reader->object = NULL;
+    printf("{\"event\":\"msaa-after\",\"hr\":%ld,\"nameChanges\":%d,\"valueChanges\":%d}\n", hr,
+           winEvents[0], winEvents[1]);
+}
+
 static void PutEvent(const char *event, double ms)
 {
     printf("{\"event\":\"%s\",\"ms\":%.1f}\n", event, ms);
@@ -291,6 +373,11 @@ static int CommandTransfer(const Options &options)
         return 1;
     }
     PutUpdateDialog("before", dialog, 0);
+    if (options.msaa) {
+        CoInitialize(NULL);
+        SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, NULL, CountWinEvent, 0,
+                        0, WINEVENT_OUTOFCONTEXT);
+    }
     double clicked = NowMs();
     Press(dialog, IDC_ACTION, options.postCommand);
 
@@ -311,6 +398,10 @@ static int CommandTransfer(const Options &options)
     double longestPing = 0;
     double longestSilence = 0;
     double lastAnswer = 0;
+    // The text line as it changes, and how long after the frame's last change.
+    char lineText[1024] = "";
+    double frameChanged = clicked;
+    Reader reader = {NULL, S_OK, -1, "", "", 0};
     for (;;) {
         double now = NowMs();
         if (now - clicked > options.timeoutMs) {
@@ -337,10 +428,27 @@ static int CommandTransfer(const Options &options)
             HWND frame = GetDlgItem(progress, IDC_PROGRESS_FRAME);
             if (frame != NULL)
                 GetWindowTextA(frame, text, sizeof text);
+            int changed = 0;
             if (text[0] != '\0' && strcmp(text, frameText) != 0 && percentCount < 256) {
                 lstrcpynA(frameText, text, sizeof frameText);
                 percents[percentCount++] = atoi(text);
+                frameChanged = now;
+                changed = 1;
             }
+            char line[1024];
+            line[0] = '\0';
+            GetWindowTextA(GetDlgItem(progress, IDC_PROGRESS_TEXT), line, sizeof line);
+            if (line[0] != '\0' && strcmp(line, lineText) != 0) {
+                lstrcpynA(lineText, line, sizeof lineText);
+                printf("{\"event\":\"progress-text\",\"ms\":%.1f,\"sinceFrameMs\":%.1f,\"text\":",
+                       now - clicked, now - frameChanged);
+                PutJsonText(line);
+                printf("}\n");
+                fflush(stdout);
+                changed = 1;
+            }
+            if (options.msaa && changed && IsWindow(progress))
+                ReadAccessible(&reader, progress, now - clicked);
             if (options.ping && IsWindow(progress)) {
                 double asked = NowMs();
                 DWORD_PTR answer = 0;
@@ -364,6 +472,7 @@ static int CommandTransfer(const Options &options)
             }
             if (!IsWindow(progress)) {
                 progressGone = 1;
+                ReleaseAccessible(&reader);
                 printf("{\"event\":\"progress-gone\",\"ms\":%.1f,\"closesSent\":%d}\n",
                        now - clicked, closesSent);
                 fflush(stdout);
@@ -394,6 +503,10 @@ static int CommandTransfer(const Options &options)
             PutUpdateDialog("update", next, ms);
             return 0;
         }
+        // The hook's events arrive as messages of this thread.
+        MSG message;
+        while (options.msaa && PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
         Sleep(1);
     }
 }
@@ -458,6 +571,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->postCommand = 0;
     options->ping = 0;
     options->askEndSession = 0;
+    options->msaa = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -471,6 +585,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->ping = 1;
         else if (strcmp(argv[i], "--ask-end-session") == 0)
             options->askEndSession = 1;
+        else if (strcmp(argv[i], "--msaa") == 0)
+            options->msaa = 1;
         else
             return 0;
     }
@@ -485,7 +601,7 @@ int main(int argc, char **argv)
             stderr,
             "usage: ud_driver snapshot | devices | wait | escape | click action|exit | transfer "
             "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-            "[--ask-end-session]\n");
+            "[--ask-end-session] [--msaa]\n");
         return 2;
     }
     const char *command = argv[1];
