@@ -785,21 +785,32 @@ def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=No
              (x1 + 1 - x0, frame_right - x0, 100 * shown, 100 * fraction))
 
 
-def shoot_progress(ctx, rx, name, part, **colours):
+def shoot_progress(ctx, rx, name, part, busy, **colours):
     """Transfers, holding the printer at 1/part of the stream for a screenshot of the progress
-    dialog, whose bar must be drawn as long as what the printer holds; the driver's events."""
+    dialog, and at 3/4 until the dialog says the printer is busy for a screenshot named busy;
+    the bar must be drawn as long as what the printer holds; the driver's events."""
     total = len(ctx.expected_stream())
     drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
-    check(rx.wait_for(total // part, TRANSFER_TIMEOUT), "the transfer never reached 1/%d" % part)
-    rx.pause()
-    try:
-        shot = screenshot(ctx, name)
-        received = rx.count()
-    finally:
-        rx.resume()
+    shots = []
+    for shot_name, fraction in ((name, 1 / part), (busy, 3 / 4)):
+        check(rx.wait_for(int(total * fraction), TRANSFER_TIMEOUT),
+              "the transfer never reached %.0f%%" % (100 * fraction))
+        rx.pause()
+        try:
+            deadline = time.monotonic() + 10
+            while shot_name == busy and ctx.strings["IDS_PRINTER_BUSY"] not in [
+                    e.get("text") for e in wine.parse_events(log_text(drv))]:
+                check(time.monotonic() < deadline, "no notice 10 s into the printer's pause")
+                time.sleep(0.05)
+            shots.append((screenshot(ctx, shot_name), rx.count()))
+        finally:
+            rx.resume()
     check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
     events = wine.parse_events(log_text(drv))
-    expect_bar(ctx, shot, last(events, "progress")["rect"], received / total, **colours)
+    for (shot, received), text in zip(shots, (colours.pop("text", None), None)):
+        # At 3/4 the percentage stands over the filled part.
+        expect_bar(ctx, shot, last(events, "progress")["rect"], received / total, text=text,
+                   **colours)
     return events
 
 
@@ -814,7 +825,7 @@ def screenshots(ctx):
     wait_dialog(ctx, "ready")
     screenshot(ctx, "ready")
 
-    events = shoot_progress(ctx, rx, "progress", 2)
+    events = shoot_progress(ctx, rx, "progress", 2, "busy")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
@@ -848,8 +859,8 @@ def high_contrast(ctx):
         ctx.printers.plug(TARGET, rx.path)
         proc, _ = start_tool(ctx, "ready")
         screenshot(ctx, "high-contrast-ready")
-        shoot_progress(ctx, rx, "high-contrast-progress", 4, window=(0, 0, 0),
-                       text=(255, 255, 255))
+        shoot_progress(ctx, rx, "high-contrast-progress", 4, "high-contrast-busy",
+                       window=(0, 0, 0), text=(255, 255, 255))
         expect_received(ctx, rx)
         exit_tool(ctx, proc)
     finally:
