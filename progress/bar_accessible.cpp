@@ -367,6 +367,9 @@ LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId)
     // The id is 32 bits wide; 64-bit Windows may hand it over sign-extended or not.
     if ((DWORD)objectId != (DWORD)OBJID_CLIENT || !LoadAccessibilityCalls())
         return 0;
+    // An object of an earlier dialog that was never released must not speak for this one.
+    if (dialogBar != NULL && dialogBar->window != dialog)
+        ReleaseBarAccessible();
     if (dialogBar == NULL) {
         dialogBar = (BarAccessible *)HeapAlloc(GetProcessHeap(), 0, sizeof(BarAccessible));
         if (dialogBar == NULL)

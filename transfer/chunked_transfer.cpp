@@ -33,9 +33,8 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
 // whenever one arrives meanwhile: a window that stops answering is one the system offers to
 // close, with the printer holding half an image. step, when not 0, is shown while the piece is
 // on its way: on a fast link the bar's work would otherwise sit between two writes and set the
-// pace.
-// A printer that has taken nothing for a while is said to be busy writing until the piece has
-// gone: a user who sees a bar stand still unplugs it.
+// pace. A printer that has taken nothing for a while is said to be busy writing until the piece
+// has gone: a user who sees the bar stand still unplugs it.
 static int SendPiece(int sendMode, const BYTE *data, DWORD length, DWORD stepCount, DWORD step)
 {
     int busyShown = 0;

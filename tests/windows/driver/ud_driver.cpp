@@ -170,82 +170,72 @@ static void PutProgressDialog(const char *event, HWND dialog, double ms)
     fflush(stdout);
 }
 
-// An accessibility client in this process reading the progress dialog as a screen reader
-// would, through MSAA, and counting the name and value changes the dialog announces.
-struct Reader {
-    IAccessible *object;
-    HRESULT found;
-    LONG role;
-    char name[1024];
-    char value[64];
-    int readings;
-};
-static int winEvents[2]; // name changes, value changes of the progress dialog
-static HWND watchedWindow = NULL;
+// An MSAA client reading the progress dialog as a screen reader would, counting the name and
+// value changes the dialog announces for it.
+static IAccessible *accessible = NULL;
+static int winEvents[2]; // name changes, value changes
 
-static void CALLBACK CountWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD,
+static void CALLBACK CountWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG, DWORD,
                                    DWORD)
 {
-    if (window == watchedWindow)
-        winEvents[event == EVENT_OBJECT_VALUECHANGE ? 1 : 0]++;
+    if (object == OBJID_CLIENT)
+        winEvents[event == EVENT_OBJECT_VALUECHANGE]++;
 }
 
-static void ReadAccessible(Reader *reader, HWND dialog, double ms)
+static VARIANT Self()
+{
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    return self;
+}
+
+static void PutAccessibleText(const char *key, int value)
+{
+    BSTR text = NULL;
+    char ansi[1024] = "";
+    HRESULT hr =
+        value ? accessible->get_accValue(Self(), &text) : accessible->get_accName(Self(), &text);
+    if (hr == S_OK && text != NULL)
+        WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, NULL, NULL);
+    SysFreeString(text);
+    printf(",\"%s\":", key);
+    PutJsonText(ansi);
+}
+
+static void ReadAccessible(HWND dialog, double ms)
 {
     // Spelled out: MinGW's IID_IAccessible can resolve to oleacc's exported data under Wine.
     static const GUID accessibleId = {
         0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    VARIANT self;
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    if (reader->object == NULL && reader->found == S_OK) {
-        watchedWindow = dialog;
-        reader->found = AccessibleObjectFromWindow(dialog, (DWORD)OBJID_CLIENT, accessibleId,
-                                                   (void **)&reader->object);
+    if (accessible == NULL) {
         VARIANT role;
         VariantInit(&role);
-        if (reader->object != NULL && reader->object->get_accRole(self, &role) == S_OK)
-            reader->role = role.vt == VT_I4 ? role.lVal : -1;
-        printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld}\n", reader->found,
-               reader->role);
+        HRESULT hr = AccessibleObjectFromWindow(dialog, (DWORD)OBJID_CLIENT, accessibleId,
+                                                (void **)&accessible);
+        if (accessible != NULL)
+            accessible->get_accRole(Self(), &role);
+        printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld}\n", hr,
+               role.vt == VT_I4 ? role.lVal : -1L);
+        if (accessible == NULL)
+            return;
     }
-    if (reader->object == NULL)
-        return;
-    BSTR name = NULL;
-    BSTR value = NULL;
-    char nameText[1024] = "";
-    char valueText[64] = "";
-    if (reader->object->get_accName(self, &name) == S_OK && name != NULL)
-        WideCharToMultiByte(CP_ACP, 0, name, -1, nameText, sizeof nameText, NULL, NULL);
-    if (reader->object->get_accValue(self, &value) == S_OK && value != NULL)
-        WideCharToMultiByte(CP_ACP, 0, value, -1, valueText, sizeof valueText, NULL, NULL);
-    SysFreeString(name);
-    SysFreeString(value);
-    if (strcmp(nameText, reader->name) == 0 && strcmp(valueText, reader->value) == 0)
-        return;
-    lstrcpynA(reader->name, nameText, sizeof reader->name);
-    lstrcpynA(reader->value, valueText, sizeof reader->value);
-    reader->readings++;
-    printf("{\"event\":\"msaa\",\"ms\":%.1f,\"name\":", ms);
-    PutJsonText(nameText);
-    printf(",\"value\":");
-    PutJsonText(valueText);
+    printf("{\"event\":\"msaa\",\"ms\":%.1f", ms);
+    PutAccessibleText("name", 0);
+    PutAccessibleText("value", 1);
     printf("}\n");
 }
 
 // The object a client still holds once the dialog has gone must answer failure, not crash.
-static void ReleaseAccessible(Reader *reader)
+static void ReleaseAccessible()
 {
-    if (reader->object == NULL)
+    if (accessible == NULL)
         return;
-    VARIANT self;
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
     BSTR name = NULL;
-    HRESULT hr = reader->object->get_accName(self, &name);
+    HRESULT hr = accessible->get_accName(Self(), &name);
     SysFreeString(name);
-    reader->object->Release();
-    reader->object = NULL;
+    accessible->Release();
+    accessible = NULL;
     printf("{\"event\":\"msaa-after\",\"hr\":%ld,\"nameChanges\":%d,\"valueChanges\":%d}\n", hr,
            winEvents[0], winEvents[1]);
 }
@@ -401,7 +391,6 @@ static int CommandTransfer(const Options &options)
     // The text line as it changes, and how long after the frame's last change.
     char lineText[1024] = "";
     double frameChanged = clicked;
-    Reader reader = {NULL, S_OK, -1, "", "", 0};
     for (;;) {
         double now = NowMs();
         if (now - clicked > options.timeoutMs) {
@@ -448,7 +437,7 @@ static int CommandTransfer(const Options &options)
                 changed = 1;
             }
             if (options.msaa && changed && IsWindow(progress))
-                ReadAccessible(&reader, progress, now - clicked);
+                ReadAccessible(progress, now - clicked);
             if (options.ping && IsWindow(progress)) {
                 double asked = NowMs();
                 DWORD_PTR answer = 0;
@@ -472,7 +461,7 @@ static int CommandTransfer(const Options &options)
             }
             if (!IsWindow(progress)) {
                 progressGone = 1;
-                ReleaseAccessible(&reader);
+                ReleaseAccessible();
                 printf("{\"event\":\"progress-gone\",\"ms\":%.1f,\"closesSent\":%d}\n",
                        now - clicked, closesSent);
                 fflush(stdout);
