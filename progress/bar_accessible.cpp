@@ -76,9 +76,9 @@ static int LoadAccessibilityCalls()
         return 0;
     // A single-threaded apartment, kept for the rest of the run: a client's calls then arrive
     // as messages of this thread, which the transfer's waits run, and never meet the dialog
-    // from another thread. Without one, marshalling fails, or (Wine) the calls come on threads
-    // of their own, and one that asks the dialog for its text while the dialog tells that
-    // client of a change holds both.
+    // from another thread. Without one, marshalling needs an apartment another thread made and
+    // the calls come on threads of their own; under Wine such a call, asking the dialog for its
+    // text while the dialog told the client of a change, held both for good.
     HRESULT joined = coInitialize(NULL);
     calls.ready = SUCCEEDED(joined);
     return calls.ready;

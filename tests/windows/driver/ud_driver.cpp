@@ -173,7 +173,8 @@ static void PutProgressDialog(const char *event, HWND dialog, double ms)
 // An MSAA client reading the progress dialog as a screen reader would, counting the name and
 // value changes the dialog announces for it.
 static IAccessible *accessible = NULL;
-static int winEvents[2]; // name changes, value changes
+static VARIANT self = {}; // CHILDID_SELF once its type is set
+static int winEvents[2];  // name changes, value changes
 
 static void CALLBACK CountWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG, DWORD,
                                    DWORD)
@@ -182,20 +183,12 @@ static void CALLBACK CountWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG object
         winEvents[event == EVENT_OBJECT_VALUECHANGE]++;
 }
 
-static VARIANT Self()
-{
-    VARIANT self;
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    return self;
-}
-
 static void PutAccessibleText(const char *key, int value)
 {
     BSTR text = NULL;
     char ansi[1024] = "";
     HRESULT hr =
-        value ? accessible->get_accValue(Self(), &text) : accessible->get_accName(Self(), &text);
+        value ? accessible->get_accValue(self, &text) : accessible->get_accName(self, &text);
     if (hr == S_OK && text != NULL)
         WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, NULL, NULL);
     SysFreeString(text);
@@ -208,13 +201,14 @@ static void ReadAccessible(HWND dialog, double ms)
     // Spelled out: MinGW's IID_IAccessible can resolve to oleacc's exported data under Wine.
     static const GUID accessibleId = {
         0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    self.vt = VT_I4;
     if (accessible == NULL) {
         VARIANT role;
         VariantInit(&role);
         HRESULT hr = AccessibleObjectFromWindow(dialog, (DWORD)OBJID_CLIENT, accessibleId,
                                                 (void **)&accessible);
         if (accessible != NULL)
-            accessible->get_accRole(Self(), &role);
+            accessible->get_accRole(self, &role);
         printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld}\n", hr,
                role.vt == VT_I4 ? role.lVal : -1L);
         if (accessible == NULL)
@@ -232,7 +226,7 @@ static void ReleaseAccessible()
     if (accessible == NULL)
         return;
     BSTR name = NULL;
-    HRESULT hr = accessible->get_accName(Self(), &name);
+    HRESULT hr = accessible->get_accName(self, &name);
     SysFreeString(name);
     accessible->Release();
     accessible = NULL;
