@@ -26,7 +26,7 @@ set_source_files_properties("${FIRMWARE_RC}" PROPERTIES OBJECT_DEPENDS "${FIRMWA
 
 add_executable(UpdateTool WIN32
     app/main.cpp
-    ${APP_SOURCES} ${TRANSFER_SOURCES} ${PROGRESS_SOURCES} ${DEVICE_SOURCES}
+    ${APP_SOURCES} ${TRANSFER_SOURCES} ${PROGRESS_SOURCES} ${PROGRESS_WINDOWS_SOURCES} ${DEVICE_SOURCES}
     ${UI_SHARED_SOURCES}
     resources/update_tool.rc
     "${FIRMWARE_RC}")

@@ -17,6 +17,10 @@ void ProgressClose();
 // 0 unless a cancel was requested or the dialog is gone.
 int ProgressStep(DWORD total, DWORD current);
 
+// Says in the dialog's text line that the printer is busy writing and must stay on and
+// connected (busy 1), or puts the open's text back (busy 0). Nothing when the dialog is gone.
+void ProgressShowBusy(int busy);
+
 // Runs every pending message of the thread, then the dialog's while no cancel is requested:
 // whoever waits runs it when a message arrives. 1 when no cancel is requested, 0 when one is.
 int PumpProgressMessages();

@@ -92,16 +92,18 @@ static void FormatPercent(char *out, int percent)
     wsprintfA(out, percentFormat, percent);
 }
 
-// The bar is painted by hand, so screen readers cannot see it; the frame control's text
-// carries the same percentage. A black-frame static never draws its text, and some static
-// implementations (Wine's) drop WM_SETTEXT for it altogether, so the text is stored through
-// the default window procedure, which every window's text lives in.
+// The bar is painted by hand: the frame control's text carries the same percentage, which is
+// the value screen readers are given, and told of as it changes. A black-frame static never
+// draws its text, and some static implementations (Wine's) drop WM_SETTEXT for it altogether,
+// so the text is stored through the default window procedure, which every window's text
+// lives in.
 static void ShowPercentInFrame(HWND window, int percent)
 {
     char text[sizeof percentText];
     FormatPercent(text, percent);
     DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)text);
     shownPercent = percent;
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
 }
 
 // Makes the memory context and bitmap the bar is drawn in; 0, with nothing held, when either
@@ -254,6 +256,22 @@ void ProgressClose()
     pumpFlags = PM_REMOVE | PM_NOYIELD;
 }
 
+void ProgressShowBusy(int busy)
+{
+    // The notice is longer than the transfer's text: a Japanese one fills more than 80 bytes.
+    char notice[256];
+
+    if (progressWindow == NULL || !IsWindow(progressWindow))
+        return;
+    notice[0] = '\0';
+    if (busy)
+        LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, notice, sizeof notice);
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_TEXT, busy ? notice : captionText);
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, progressWindow, OBJID_CLIENT, CHILDID_SELF);
+    // On screen now: the wait that follows may not run the paint for a while.
+    UpdateWindow(progressWindow);
+}
+
 int PumpProgressMessages()
 {
     MSG message;
@@ -385,6 +403,16 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wPa
         if (lastStep != 0)
             cancelRequested = 1;
         return 0;
+    case WM_GETOBJECT: {
+        LRESULT answer = AnswerBarAccessible(window, wParam, lParam);
+        if (answer == 0)
+            return FALSE;
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, answer);
+        return TRUE;
+    }
+    case WM_DESTROY:
+        ReleaseBarAccessible();
+        return FALSE;
     case WM_QUERYENDSESSION:
         // The dialog exists only while a transfer runs: the session must wait for it.
         SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);

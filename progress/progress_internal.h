@@ -19,4 +19,13 @@ POINT PercentTextOrigin(RECT bar, SIZE extent);
 // The filled part's colour: the window colour with its red and blue bytes inverted.
 COLORREF BarColour(COLORREF windowColour);
 
+// The answer to WM_GETOBJECT for the progress dialog: its client area as a progress bar named by
+// the dialog's text line, valued by the frame's percentage. The dialog keeps the object until
+// ReleaseBarAccessible. 0, so the window answers as it would without it, for other objects and
+// where Windows has no Active Accessibility.
+LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId);
+
+// The dialog is going: a client that still holds its object gets failures from now on.
+void ReleaseBarAccessible();
+
 #endif

@@ -25,6 +25,7 @@
 #define IDS_RETRY 209
 #define IDS_PERCENT 210
 #define IDS_SESSION_BLOCKED 211
+#define IDS_PRINTER_BUSY 212
 
 // Program icon
 #define IDI_APP 221

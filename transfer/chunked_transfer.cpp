@@ -33,19 +33,28 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
 // whenever one arrives meanwhile: a window that stops answering is one the system offers to
 // close, with the printer holding half an image. step, when not 0, is shown while the piece is
 // on its way: on a fast link the bar's work would otherwise sit between two writes and set the
-// pace.
+// pace. A printer that has taken nothing for a while is said to be busy writing until the piece
+// has gone: a user who sees the bar stand still unplugs it.
 static int SendPiece(int sendMode, const BYTE *data, DWORD length, DWORD stepCount, DWORD step)
 {
+    int busyShown = 0;
+
     if (!SendToDevice(sendMode, data, NULL, length))
         return 0;
     if (step != 0)
         ProgressStep(stepCount, step);
     for (;;) {
         int woke = AwaitDevice();
-        if (woke == DEVICE_QUIET)
+        if (woke == DEVICE_QUIET) {
+            ProgressShowBusy(1);
+            busyShown = 1;
             continue;
-        if (woke != DEVICE_MESSAGE)
+        }
+        if (woke != DEVICE_MESSAGE) {
+            if (busyShown && woke == DEVICE_DONE)
+                ProgressShowBusy(0);
             return woke == DEVICE_DONE;
+        }
         // Also once the user has closed the progress window: the session guard must answer.
         PumpProgressMessages();
     }

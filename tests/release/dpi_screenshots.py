@@ -92,7 +92,7 @@ def shoot(build_dir, dpi, lang):
                     session.registry('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'
                                      '"LogPixels"=-\n')
     saved = []
-    for state in ("not-found", "ready", "progress", "done", "failed"):
+    for state in ("not-found", "ready", "progress", "busy", "done", "failed"):
         name = "%s-%s.png" % (lang, state)
         shutil.move(os.path.join(shots, name), os.path.join(out_dir, name))
         saved.append(os.path.join(out_dir, name))
@@ -112,7 +112,8 @@ def main(argv):
                 failures += 1
                 continue
             progress = [p for p in saved if p.endswith("-progress.png")][0]
-            problem = bar_inside_frame(progress)
+            problem = next(filter(None, (bar_inside_frame(p) for p in saved
+                                         if p.endswith(("-progress.png", "-busy.png")))), None)
             print("%s %d dpi %s: %s" % ("FAIL" if problem else "ok  ", dpi, lang,
                                         problem or "bar inside its frame; " +
                                         os.path.relpath(os.path.dirname(progress), build_dir)))

@@ -62,8 +62,8 @@ const ControlTemplate updateControls[] = {
     {"Button", IDC_EXIT, 225, 60, 60, 14, true, false},
 };
 const ControlTemplate progressControls[] = {
-    {"Static", IDC_PROGRESS_TEXT, 10, 10, 170, 10, false, false},
-    {"Static", IDC_PROGRESS_FRAME, 10, 40, 170, 13, false, true},
+    {"Static", IDC_PROGRESS_TEXT, 10, 8, 170, 32, false, false},
+    {"Static", IDC_PROGRESS_FRAME, 10, 46, 170, 13, false, true},
 };
 const DialogTemplate templates[] = {
     {IDD_UPDATE, 290, 80, updateControls, 3},
@@ -505,6 +505,9 @@ HWND WINAPI GetTopWindow(HWND window)
     }
     return top;
 }
+
+// No accessibility client listens on the simulated desktop.
+void WINAPI NotifyWinEvent(DWORD, HWND, LONG, LONG) {}
 
 BOOL WINAPI UpdateWindow(HWND window)
 {

@@ -381,10 +381,11 @@ def progress_seen(ctx):
     ctx.printers.plug(TARGET, rx.path)
     proc = ctx.session.start_tool(ctx.exe, "tool-texts", extra_env=TEXT_TRACE_ENV)
     wait_dialog(ctx, "ready")
-    events = transfer(ctx)
+    events = transfer(ctx, "--msaa")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
+    expect_read_as_progress_bar(ctx, events, rising=True)
     percents = last(events, "summary")["percents"]
     ctx.note("throttled transfer: progress up at %.0f ms, gone at %.0f ms, done at %.0f ms; "
              "percentages read from the frame's text: %s" %
@@ -565,15 +566,46 @@ def session_waits_for_transfer(ctx):
 
 
 def follow_transfer(ctx, timeout):
-    """Starts the driver pressing Transfer and asking the progress dialog with WM_NULL for as
-    long as it is there; returns the running driver."""
-    return ctx.session.start_driver("transfer", "--ping", "--timeout", str(timeout * 1000))
+    """Starts the driver pressing Transfer, asking the progress dialog with WM_NULL and reading
+    it through MSAA for as long as it is there; returns the running driver."""
+    return ctx.session.start_driver("transfer", "--ping", "--msaa", "--timeout",
+                                    str(timeout * 1000))
 
 
 def driver_events(drv, timeout):
     check(wine.wait_exit(drv, timeout) == 0, "the driver did not see the transfer end")
     with open(drv.log_path, encoding="utf-8", errors="replace") as f:
         return wine.parse_events(f.read())
+
+
+def expect_read_as_progress_bar(ctx, events, rising):
+    """An MSAA client in another process read a progress bar (role 48) named by the text line,
+    valued by the drawn percentage (climbing, if rising), heard of the changes, and got failure
+    from the object it held once the dialog had gone. The readings the dialog's end left whole."""
+    found, after = last(events, "msaa-object"), last(events, "msaa-after")
+    read = [e for e in events if e["event"] == "msaa" and e["name"] and e["value"]]
+    values = [int(e["value"][:-1]) for e in read if re.fullmatch(r"\d+%", e["value"])]
+    check(found["hr"] == 0 and found["role"] == 48 and len(values) == len(read) > 0 and
+          values == sorted(values) and (values[0] < values[-1] or not rising) and
+          read[0]["name"] == ctx.strings["IDS_TRANSFERRING"] and after["hr"] < 0 and
+          after["valueChanges"] > 0, "MSAA: %s, then %s; read %s" % (found, after, read))
+    ctx.note("MSAA: role 48, values %s..%s, %d value and %d name events; the held object answers "
+             "0x%08x after" % (read[0]["value"], read[-1]["value"], after["valueChanges"],
+                               after["nameChanges"], after["hr"] & 0xFFFFFFFF))
+    return read
+
+
+def expect_pause_told(ctx, events, resumed):
+    """The text line says the printer is busy 3 s into its pause, and the transfer's text is
+    back once bytes move; a screen reader reads and hears the same."""
+    moving, busy = ctx.strings["IDS_TRANSFERRING"], ctx.strings["IDS_PRINTER_BUSY"]
+    lines = [e for e in events if e["event"] == "progress-text"]
+    names = [e["name"] for e in expect_read_as_progress_bar(ctx, events, rising=False)]
+    check([e["text"] for e in lines] == [moving, busy, moving][:2 + bool(resumed)] and
+          2800 <= lines[1]["sinceFrameMs"] <= 3500 and busy in names and
+          last(events, "msaa-after")["nameChanges"] == 1 + bool(resumed),
+          "texts of the progress dialog: %s; MSAA names %r" % (lines, names))
+    ctx.note("notice %.0f ms after the bar stopped" % lines[1]["sinceFrameMs"])
 
 
 STALL_LIMIT = 90
@@ -605,6 +637,7 @@ def printer_holds(ctx, resume_after):
     check(pings["count"] > 0 and pings["unanswered"] == 0 and pings["hung"] == 0,
           "the progress dialog stopped answering: %s" % pings)
     expect_state(ctx, last(events, "update"), "done" if resume_after else "failed")
+    expect_pause_told(ctx, events, resume_after)
     if resume_after:
         expect_received(ctx, rx)
     else:
@@ -746,21 +779,31 @@ def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=No
              (x1 + 1 - x0, frame_right - x0, 100 * shown, 100 * fraction))
 
 
-def shoot_progress(ctx, rx, name, part, **colours):
+def shoot_progress(ctx, rx, name, part, busy, **colours):
     """Transfers, holding the printer at 1/part of the stream for a screenshot of the progress
-    dialog, whose bar must be drawn as long as what the printer holds; the driver's events."""
+    dialog, and at 3/4 until the dialog says the printer is busy for a screenshot named busy;
+    the bar must be drawn as long as what the printer holds; the driver's events."""
     total = len(ctx.expected_stream())
     drv = ctx.session.start_driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000))
-    check(rx.wait_for(total // part, TRANSFER_TIMEOUT), "the transfer never reached 1/%d" % part)
-    rx.pause()
-    try:
-        shot = screenshot(ctx, name)
-        received = rx.count()
-    finally:
-        rx.resume()
+    shots = []
+    for shot_name, fraction in ((name, 1 / part), (busy, 3 / 4)):
+        check(rx.wait_for(int(total * fraction), TRANSFER_TIMEOUT),
+              "the transfer never reached %.0f%%" % (100 * fraction))
+        rx.pause()
+        try:
+            deadline = time.monotonic() + 10
+            while shot_name == busy and log_text(drv).count('"progress-text"') < 2:
+                check(time.monotonic() < deadline, "no notice 10 s into the printer's pause")
+                time.sleep(0.05)
+            shots.append((screenshot(ctx, shot_name), rx.count()))
+        finally:
+            rx.resume()
     check(wine.wait_exit(drv, TRANSFER_TIMEOUT) == 0, "the driver did not see the transfer end")
     events = wine.parse_events(log_text(drv))
-    expect_bar(ctx, shot, last(events, "progress")["rect"], received / total, **colours)
+    for (shot, received), text in zip(shots, (colours.pop("text", None), None)):
+        # At 3/4 the percentage stands over the filled part.
+        expect_bar(ctx, shot, last(events, "progress")["rect"], received / total, text=text,
+                   **colours)
     return events
 
 
@@ -775,7 +818,7 @@ def screenshots(ctx):
     wait_dialog(ctx, "ready")
     screenshot(ctx, "ready")
 
-    events = shoot_progress(ctx, rx, "progress", 2)
+    events = shoot_progress(ctx, rx, "progress", 2, "busy")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
@@ -809,8 +852,8 @@ def high_contrast(ctx):
         ctx.printers.plug(TARGET, rx.path)
         proc, _ = start_tool(ctx, "ready")
         screenshot(ctx, "high-contrast-ready")
-        shoot_progress(ctx, rx, "high-contrast-progress", 4, window=(0, 0, 0),
-                       text=(255, 255, 255))
+        shoot_progress(ctx, rx, "high-contrast-progress", 4, "high-contrast-busy",
+                       window=(0, 0, 0), text=(255, 255, 255))
         expect_received(ctx, rx)
         exit_tool(ctx, proc)
     finally:
@@ -835,6 +878,7 @@ GROUPS = {
 
 
     "printer_waits": ("en", [printer_pauses]),
+    "japanese_printer_waits": ("ja", [printer_pauses]),
     "printer_stops": ("en", [printer_stops]),
 }
 

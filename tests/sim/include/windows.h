@@ -234,6 +234,7 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_SETTEXT 0x000C
+#define WM_GETOBJECT 0x003D
 #define WM_KEYDOWN 0x0100
 #define WM_CHAR 0x0102
 #define WM_INITDIALOG 0x0110
@@ -317,6 +318,11 @@ BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI BringWindowToTop(HWND window);
 HWND WINAPI GetTopWindow(HWND window);
 BOOL WINAPI UpdateWindow(HWND window);
+#define EVENT_OBJECT_NAMECHANGE 0x800C
+#define EVENT_OBJECT_VALUECHANGE 0x800E
+#define OBJID_CLIENT ((LONG)0xFFFFFFFC)
+#define CHILDID_SELF 0
+void WINAPI NotifyWinEvent(DWORD event, HWND window, LONG object, LONG child);
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int max);
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);

@@ -135,6 +135,25 @@ TEST(SendFirmwareChunks, TheShippedImageGoesIn400SendsAnd400Steps)
     EXPECT_EQ(24u + length, Log().received.size());
 }
 
+// Only a piece the printer went quiet on costs progress calls beyond its step; the transfer's
+// text is back when it has gone, and a refused one leaves the notice to the closing dialog.
+TEST(SendFirmwareChunks, APieceThePrinterIsQuietOnIsSaidBusyUntilItHasGone)
+{
+    for (int refuse : {0, 3}) {
+        Reset();
+        Log().quietSend = 3;
+        Log().refuseSend = refuse;
+        std::vector<BYTE> image = TestImage(10000);
+        EXPECT_EQ(refuse == 0,
+                  SendFirmwareChunks(image.data(), 10000, SEND_WRITE, header, 24, 4096) != 0);
+        EXPECT_EQ(refuse ? "send24 open206/0/Update Tool step3/0 send4096 send4096 step3/1 quiet "
+                           "busy1 fail close"
+                         : "send24 open206/0/Update Tool step3/0 send4096 send4096 step3/1 quiet "
+                           "busy1 busy0 send1808 step3/2 step3/3 close",
+                  Trace());
+    }
+}
+
 TEST(SendFirmwareChunks, MessagesRunWhileEachSendWaitsAndAStopFromTheWindowChangesNothing)
 {
     for (int stepResult : {0, 1}) {
@@ -142,13 +161,11 @@ TEST(SendFirmwareChunks, MessagesRunWhileEachSendWaitsAndAStopFromTheWindowChang
         Reset();
         Log().stepResult = stepResult;
         Log().messagesEachSend = 1;
-        // A printer quiet for 3 s is waited for again: its piece is not sent twice.
-        Log().quietSend = 3;
         std::vector<BYTE> image = TestImage(10000);
 
         EXPECT_EQ(1, SendFirmwareChunks(image.data(), 10000, SEND_WRITE, header, 24, 4096));
         // Also after a "stop", so the session guard keeps answering.
-        EXPECT_EQ("send24 pump open206/0/Update Tool step3/0 send4096 pump send4096 step3/1 quiet "
+        EXPECT_EQ("send24 pump open206/0/Update Tool step3/0 send4096 pump send4096 step3/1 pump "
                   "send1808 step3/2 pump step3/3 close",
                   Trace());
     }

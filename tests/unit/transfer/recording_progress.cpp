@@ -8,6 +8,8 @@ void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
                           "/" + (caption != NULL ? caption : "(none)"));
 }
 
+void ProgressShowBusy(int busy) { Log().trace.push_back(busy ? "busy1" : "busy0"); }
+
 void ProgressClose() { Log().trace.push_back("close"); }
 
 int ProgressStep(DWORD total, DWORD current)

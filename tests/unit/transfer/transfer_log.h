@@ -20,7 +20,7 @@ struct TransferLog {
 
     // Record
     // "send24", "send4096!" (refused as it starts), "fail" (failed in its wait), "quiet", "pump",
-    // "open206/0/Update Tool", "step3/0", "close", "owner0"
+    // "open206/0/Update Tool", "step3/0", "busy1" (the notice), "busy0", "close", "owner0"
     std::vector<std::string> trace;
     std::vector<const BYTE *> pieces; // the data pointer of each send
     std::vector<DWORD> lengths;

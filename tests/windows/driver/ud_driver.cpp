@@ -5,6 +5,7 @@
 // Exit code: 0 when the command saw what it waited for, 1 on a timeout, 2 on bad usage.
 #include <windows.h>
 
+#include <oleacc.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,6 +22,7 @@ struct Options {
     int postCommand;
     int ping;
     int askEndSession;
+    int msaa;
 };
 
 static double NowMs()
@@ -168,6 +170,70 @@ static void PutProgressDialog(const char *event, HWND dialog, double ms)
     fflush(stdout);
 }
 
+// An MSAA client reading the progress dialog as a screen reader would, counting the name and
+// value changes the dialog announces for it.
+static IAccessible *accessible = NULL;
+static VARIANT self = {}; // CHILDID_SELF once its type is set
+static int winEvents[2];  // name changes, value changes
+
+static void CALLBACK CountWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG, DWORD,
+                                   DWORD)
+{
+    if (object == OBJID_CLIENT)
+        winEvents[event == EVENT_OBJECT_VALUECHANGE]++;
+}
+
+static void PutAccessibleText(const char *key, int value)
+{
+    BSTR text = NULL;
+    char ansi[1024] = "";
+    HRESULT hr =
+        value ? accessible->get_accValue(self, &text) : accessible->get_accName(self, &text);
+    if (hr == S_OK && text != NULL)
+        WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, NULL, NULL);
+    SysFreeString(text);
+    printf(",\"%s\":", key);
+    PutJsonText(ansi);
+}
+
+static void ReadAccessible(HWND dialog, double ms)
+{
+    // Spelled out: MinGW's IID_IAccessible can resolve to oleacc's exported data under Wine.
+    static const GUID accessibleId = {
+        0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    self.vt = VT_I4;
+    if (accessible == NULL) {
+        VARIANT role;
+        VariantInit(&role);
+        HRESULT hr = AccessibleObjectFromWindow(dialog, (DWORD)OBJID_CLIENT, accessibleId,
+                                                (void **)&accessible);
+        if (accessible != NULL)
+            accessible->get_accRole(self, &role);
+        printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld}\n", hr,
+               role.vt == VT_I4 ? role.lVal : -1L);
+        if (accessible == NULL)
+            return;
+    }
+    printf("{\"event\":\"msaa\",\"ms\":%.1f", ms);
+    PutAccessibleText("name", 0);
+    PutAccessibleText("value", 1);
+    printf("}\n");
+}
+
+// The object a client still holds once the dialog has gone must answer failure, not crash.
+static void ReleaseAccessible()
+{
+    if (accessible == NULL)
+        return;
+    BSTR name = NULL;
+    HRESULT hr = accessible->get_accName(self, &name);
+    SysFreeString(name);
+    accessible->Release();
+    accessible = NULL;
+    printf("{\"event\":\"msaa-after\",\"hr\":%ld,\"nameChanges\":%d,\"valueChanges\":%d}\n", hr,
+           winEvents[0], winEvents[1]);
+}
+
 static void PutEvent(const char *event, double ms)
 {
     printf("{\"event\":\"%s\",\"ms\":%.1f}\n", event, ms);
@@ -291,6 +357,11 @@ static int CommandTransfer(const Options &options)
         return 1;
     }
     PutUpdateDialog("before", dialog, 0);
+    if (options.msaa) {
+        CoInitialize(NULL);
+        SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, NULL, CountWinEvent, 0,
+                        0, WINEVENT_OUTOFCONTEXT);
+    }
     double clicked = NowMs();
     Press(dialog, IDC_ACTION, options.postCommand);
 
@@ -311,6 +382,9 @@ static int CommandTransfer(const Options &options)
     double longestPing = 0;
     double longestSilence = 0;
     double lastAnswer = 0;
+    // The text line as it changes, and how long after the frame's last change.
+    char lineText[1024] = "";
+    double frameChanged = clicked;
     for (;;) {
         double now = NowMs();
         if (now - clicked > options.timeoutMs) {
@@ -337,10 +411,27 @@ static int CommandTransfer(const Options &options)
             HWND frame = GetDlgItem(progress, IDC_PROGRESS_FRAME);
             if (frame != NULL)
                 GetWindowTextA(frame, text, sizeof text);
+            int changed = 0;
             if (text[0] != '\0' && strcmp(text, frameText) != 0 && percentCount < 256) {
                 lstrcpynA(frameText, text, sizeof frameText);
                 percents[percentCount++] = atoi(text);
+                frameChanged = now;
+                changed = 1;
             }
+            char line[1024];
+            line[0] = '\0';
+            GetWindowTextA(GetDlgItem(progress, IDC_PROGRESS_TEXT), line, sizeof line);
+            if (line[0] != '\0' && strcmp(line, lineText) != 0) {
+                lstrcpynA(lineText, line, sizeof lineText);
+                printf("{\"event\":\"progress-text\",\"ms\":%.1f,\"sinceFrameMs\":%.1f,\"text\":",
+                       now - clicked, now - frameChanged);
+                PutJsonText(line);
+                printf("}\n");
+                fflush(stdout);
+                changed = 1;
+            }
+            if (options.msaa && changed && IsWindow(progress))
+                ReadAccessible(progress, now - clicked);
             if (options.ping && IsWindow(progress)) {
                 double asked = NowMs();
                 DWORD_PTR answer = 0;
@@ -364,6 +455,7 @@ static int CommandTransfer(const Options &options)
             }
             if (!IsWindow(progress)) {
                 progressGone = 1;
+                ReleaseAccessible();
                 printf("{\"event\":\"progress-gone\",\"ms\":%.1f,\"closesSent\":%d}\n",
                        now - clicked, closesSent);
                 fflush(stdout);
@@ -394,6 +486,10 @@ static int CommandTransfer(const Options &options)
             PutUpdateDialog("update", next, ms);
             return 0;
         }
+        // The hook's events arrive as messages of this thread.
+        MSG message;
+        while (options.msaa && PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
         Sleep(1);
     }
 }
@@ -458,6 +554,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->postCommand = 0;
     options->ping = 0;
     options->askEndSession = 0;
+    options->msaa = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -471,6 +568,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->ping = 1;
         else if (strcmp(argv[i], "--ask-end-session") == 0)
             options->askEndSession = 1;
+        else if (strcmp(argv[i], "--msaa") == 0)
+            options->msaa = 1;
         else
             return 0;
     }
@@ -485,7 +584,7 @@ int main(int argc, char **argv)
             stderr,
             "usage: ud_driver snapshot | devices | wait | escape | click action|exit | transfer "
             "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-            "[--ask-end-session]\n");
+            "[--ask-end-session] [--msaa]\n");
         return 2;
     }
     const char *command = argv[1];

@@ -1,0 +1,7 @@
+// The progress dialog's accessible bar as on a Windows without Active Accessibility, where the
+// window answers WM_GETOBJECT as any other: the simulated desktop has no COM.
+#include "progress/progress_internal.h"
+
+LRESULT AnswerBarAccessible(HWND, WPARAM, LPARAM) { return 0; }
+
+void ReleaseBarAccessible() {}
