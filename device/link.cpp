@@ -78,6 +78,14 @@ int CloseDeviceHandles()
     return 1;
 }
 
+void ResetLink()
+{
+    CloseDeviceHandles();
+    linkKind = LINK_PRINTER_CLASS;
+    scanPipeMode = 0;
+    osFamily = OS_UNCLASSIFIED;
+}
+
 void GetOsFamily(int *family)
 {
     OSVERSIONINFOA info;

@@ -38,6 +38,10 @@ int ParseHexField(const char *text);
 // The kind of the most recent lookup.
 int CurrentLinkKind();
 
+// Back to a process that has not looked yet: the handles closed, the default record's kind and
+// pipe mode, and the Windows version unclassified.
+void ResetLink();
+
 // The handles a successful lookup leaves open; INVALID_HANDLE_VALUE when closed.
 HANDLE PrimaryHandle();
 HANDLE SecondaryHandle();
