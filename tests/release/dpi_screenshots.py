@@ -1,39 +1,25 @@
-#!/usr/bin/env python3
 """Screenshots of every dialog state at 96 and 144 dpi, English and Japanese, and a check that
 the painted bar stays inside its frame at each. The evidence behind the manifest's DPI setting.
 
-Usage: dpi_screenshots.py BUILD_DIR [DPI...]
-Saves build/windows/screenshots/dpi<N>/<lang>-<state>.png; reuses the system tests' harness
-(prefix, session, simulated printer, driver, screenshot scenario).
+Usage: python3 -m tests.release.dpi_screenshots BUILD_DIR [DPI...]
+Saves build/windows/screenshots/dpi<N>/<lang>-<state>.png, through the system tests' harness
+(session, simulated printer, driver, screenshot scenario).
 """
 import os
 import shutil
-import subprocess
 import sys
 
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
-import scenarios  # noqa: E402
-import wine  # noqa: E402
+from tests.system import scenarios, wine
+from tests.system.tool import Context
 
 BAR_GREEN = (0, 255, 0)  # the bar's colour on a white window colour
 
 
-def read_pixels(png):
-    """(width, height, rows of RGB tuples) through ImageMagick's binary PPM output."""
-    ppm = subprocess.run(["convert", png, "-depth", "8", "ppm:-"], capture_output=True,
-                         check=True, timeout=60).stdout
-    fields = ppm.split(maxsplit=4)
-    width, height = int(fields[1]), int(fields[2])
-    data = fields[4]
-    rows = [[tuple(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
-            for y in range(height)]
-    return width, height, rows
-
-
 def bar_inside_frame(png):
     """None when the green bar sits inside a closed frame rectangle, else what is wrong."""
-    width, height, px = read_pixels(png)
+    width, height, rgb = scenarios.read_ppm(png)
+    px = [[tuple(rgb[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+          for y in range(height)]
     green = [(x, y) for y in range(height) for x in range(width) if px[y][x] == BAR_GREEN]
     if not green:
         return "no bar pixels"
@@ -64,33 +50,21 @@ def bar_inside_frame(png):
 
 
 def shoot(build_dir, dpi, lang):
-    prefix, logs = scenarios.paths(build_dir)
-    arch = wine.build_arch(build_dir)
     group = "dpi%d-%s" % (dpi, lang)
     shots = os.path.join(build_dir, "screenshots")
     out_dir = os.path.join(shots, "dpi%d" % dpi)
     os.makedirs(out_dir, exist_ok=True)
-    with wine.PrefixLock(prefix):
-        if not wine.prefix_ready(prefix, arch):
-            wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch)
-        with wine.VirtualScreen(os.path.join(logs, group)) as screen:
-            session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"),
-                                   os.path.join(logs, group), arch=arch, lang=lang,
-                                   display=screen.display)
-            with session:
-                session.registry('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'
-                                 '"LogPixels"=dword:%08x\n' % dpi)
-                ctx = scenarios.Context(build_dir, session, lang)
-                try:
-                    scenarios.screenshots(ctx)
-                finally:
-                    for rx in ctx.receivers:
-                        rx.close()
-                    for proc in session.started:
-                        wine.kill(proc)
-                    # The prefix is shared: leave it at the platform's default resolution.
-                    session.registry('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'
-                                     '"LogPixels"=-\n')
+    with wine.open_session(build_dir, group, lang=lang, screen=True) as session:
+        session.registry('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'
+                         '"LogPixels"=dword:%08x\n' % dpi)
+        try:
+            failed = scenarios.run_scenario(group, scenarios.screenshots,
+                                            Context(build_dir, session, lang))
+        finally:
+            # The prefix is shared: leave it at the platform's default resolution.
+            session.registry('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=-\n')
+    if failed:
+        raise scenarios.Failure("the screenshot scenario failed (see %s)" % session.log_dir)
     saved = []
     for state in ("not-found", "ready", "progress", "done", "failed"):
         name = "%s-%s.png" % (lang, state)
@@ -121,4 +95,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    raise SystemExit(main(sys.argv))
