@@ -194,8 +194,9 @@ class Session:
                                                else "ended with %s" % proc.returncode))
             out.write("\n")
             out.flush()
-            # Every Wine, X and harness process on the machine, other test runs' included.
-            ps = subprocess.run(["ps", "-eo", "pid,ppid,stat,etimes,time,wchan:24,args",
+            # Every Wine, X and harness process on the machine, other test runs' included; the
+            # terminal column tells which process a printer's pseudo-terminal belongs to.
+            ps = subprocess.run(["ps", "-eo", "pid,ppid,sid,tty,stat,etimes,time,wchan:24,args",
                                  "--forest"], capture_output=True, text=True, timeout=30).stdout
             out.writelines(line + "\n" for n, line in enumerate(ps.splitlines())
                            if n == 0 or re.search(r"wine|\.exe|Xvfb|python", line))
