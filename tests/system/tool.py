@@ -161,9 +161,7 @@ def set_relay(ctx, functions):
         ctx.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
 
 
-def log_text(proc):
-    with open(proc.log_path, encoding="utf-8", errors="replace") as f:
-        return f.read()
+log_text = wine.log_text
 
 
 def follow_transfer(ctx, timeout):

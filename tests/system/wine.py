@@ -164,6 +164,7 @@ class Session:
             self.env["DISPLAY"] = display
         self.counter = 0
         self.started = []
+        self.holder = None
         self.born = time.monotonic()
         os.makedirs(log_dir, exist_ok=True)
 
@@ -228,10 +229,26 @@ class Session:
         self._server("-k")
         _wait_server_gone(self.env, 30)
         self._server("-p")
+        self._hold_desktop()
         return self
 
+    def _hold_desktop(self):
+        """Keeps a program on the session's desktop for the session's life. The server closes a
+        desktop 1 s after its last program left (and the desktop process quits); a program that
+        opened it just then stays on the dying desktop while the ones after it, the driver
+        among them, get a new one: a dialog the driver never sees, seen under load."""
+        self.holder = self.start_program([os.path.join(self.programs, "ud_driver.exe"), "hold"],
+                                         "driver-hold")
+        self.started.remove(self.holder)
+        deadline = time.monotonic() + 60
+        while '"holding"' not in log_text(self.holder):
+            if self.holder.poll() is not None or time.monotonic() > deadline:
+                raise WineError("the desktop holder did not start (see %s)" %
+                                self.holder.log_path)
+            time.sleep(0.05)
+
     def stop(self):
-        for proc in self.started:
+        for proc in self.started + ([self.holder] if self.holder else []):
             kill(proc)
         self.started.clear()
         self._server("-k")
@@ -385,6 +402,11 @@ def parse_events(text):
             except ValueError:
                 pass
     return events
+
+
+def log_text(proc):
+    with open(proc.log_path, encoding="utf-8", errors="replace") as f:
+        return f.read()
 
 
 def wait_exit(proc, timeout):
