@@ -565,6 +565,12 @@ def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=No
           "the bar does not start just inside the frame in %s" % path)
     frame_right = next((x for x in range(x1 + 1, right) if pixel(x, y0) != window), None)
     check(frame_right is not None, "no frame to the right of the bar in %s" % path)
+    if window == (255, 255, 255):
+        # On the usual colours the frame stands out all round: a closed rectangle around the bar.
+        edges = ([(x, y) for x in range(x0 - 1, frame_right + 1) for y in (y0 - 1, y1 + 1)] +
+                 [(x, y) for y in range(y0 - 1, y1 + 2) for x in (x0 - 1, frame_right)])
+        broken = [p for p in edges if pixel(*p) != pixel(x0 - 1, y0)]
+        check(not broken, "the frame around the bar is broken at %s in %s" % (broken[:3], path))
     check(text is None or any(pixel(x, y) == text for y in range(y0, y1 + 1)
                               for x in range(x1 + 1, frame_right)),
           "no percentage in %r over the empty part of the bar in %s" % (text, path))
