@@ -13,7 +13,7 @@ import subprocess
 import time
 import traceback
 
-from tests.system import printer, wine
+from tests.system import wine
 from tests.system.printer import NEXT, OTHER, STALE, TARGET
 from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
                                check, click, driver_events, exit_tool, expect_escape_ignored,
