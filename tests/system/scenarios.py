@@ -114,6 +114,7 @@ def not_found_flow(ctx):
     check(rc == 0, "a second instance ended with %r, expected 0 at once" % rc)
     rc, events = ctx.session.driver("snapshot")
     snap = last(events, "snapshot")
+    check(rc == 0 and snap, "the driver's snapshot failed (%s): %s" % (rc, events))
     check(snap["updateDialogs"] == 1 and last(events, "update")["hwnd"] == again["hwnd"],
           "a second instance changed the windows: %s" % events)
     ctx.note("second instance ended with 0 after %.2f s, no window of its own" % took)
