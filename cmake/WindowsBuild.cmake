@@ -56,6 +56,5 @@ else()
 endif()
 include(cmake/Release.cmake)
 
-if(EXISTS "${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt")
-    add_subdirectory(tests/windows)
-endif()
+add_subdirectory(tests/harness_programs)
+add_subdirectory(tests/system)

@@ -24,6 +24,14 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
+void ResetLink()
+{
+    CloseDeviceHandles();
+    SetLinkKind(LINK_PRINTER_CLASS);
+    scanPipeMode = 0;
+    osFamily = OS_UNCLASSIFIED;
+}
+
 void GetOsFamily(int *family)
 {
     OSVERSIONINFOA info;

@@ -23,4 +23,4 @@ else
         "64-bit Wine: $why"
 fi
 
-exec python3 tests/system/run_tool.py --build-dir "$build" "$@"
+exec python3 -m tests.system.run_tool --build-dir "$build" "$@"

@@ -20,6 +20,12 @@ POINT CenteredPosition(int width, int height, int w, int h)
     return corner;
 }
 
+void ForgetScreenSize()
+{
+    screenWidth = 0;
+    screenHeight = 0;
+}
+
 static void MeasureScreen()
 {
     HDC info = CreateICA("DISPLAY", NULL, NULL, NULL);

@@ -1,10 +1,10 @@
-#!/usr/bin/env python3
 """What the tool costs on top of the printer's own speed, measured under Wine, headless.
 
-Usage: bench.py [--build-dir build/windows] [--runs 5] [--results tests/bench/results.md]
+Usage: python3 -m tests.bench.bench [--build-dir build/windows] [--runs 5]
+           [--results tests/bench/results.md]
 
-Runs, against the system tests' simulated printer (the same prefix set-up, session, driver,
-raw-write loop and receiver, imported from tests/system/):
+Runs, against the system tests' simulated printer (the same Wine session helper, driver,
+raw-write loop and receiver, from the tests.system package), in a prefix of its own:
   1. the whole update, Transfer click to done state as the driver sees it (it polls for the
      dialogs every millisecond), against an unthrottled receiver; the same update with the
      driver only clicking, timed from the first to the last byte at the receiver; and the same
@@ -20,6 +20,7 @@ Prints a table and writes it, with the date, machine and commands, to the result
 """
 import argparse
 import collections
+import contextlib
 import ctypes
 import datetime
 import fcntl
@@ -34,12 +35,10 @@ import sys
 import termios
 import time
 
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
-import printer  # noqa: E402
-import scenarios  # noqa: E402
-import wine  # noqa: E402
-from printer import TARGET  # noqa: E402
+from tests.system import printer, tool, wine
+from tests.system.printer import TARGET
+
+SOURCE_DIR = tool.SOURCE_DIR
 
 CHUNK = 4096
 F_SETPIPE_SZ = 1031  # Linux fcntl: resize a pipe's buffer
@@ -150,33 +149,28 @@ class TimedReceiver(printer.Receiver):
 
 
 class Bench:
-    def __init__(self, build_dir, log_dir):
+    def __init__(self, build_dir):
         self.build_dir = build_dir
-        prefix = os.path.join(build_dir, "tests", "bench", "prefix")
-        self.prefix = prefix
-        self.arch = wine.build_arch(build_dir)
-        self.session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir,
-                                    arch=self.arch)
+        self.session = None
         self.ctx = None
         self.bench_bin = os.path.join(build_dir, "tests", "bench")
+        self.stack = contextlib.ExitStack()
 
     def __enter__(self):
-        if not wine.prefix_ready(self.prefix, self.arch):
-            print("creating the bench's Wine prefix (%.0f s)" % wine.create_prefix(
-                self.prefix, os.path.join(self.session.log_dir, "prefix"), self.arch), flush=True)
-        self.session.start()
-        self.ctx = scenarios.Context(self.build_dir, self.session, "en")
-        if TOOL_EXE:
-            self.ctx.exe = TOOL_EXE
+        # A prefix of its own, apart from the tests'.
+        self.session = self.stack.enter_context(wine.open_session(
+            self.build_dir, "bench", home=os.path.join(self.build_dir, "tests", "bench")))
+        self.stack.callback(self._close_receivers)
+        self.ctx = tool.Context(self.build_dir, self.session, "en", exe=TOOL_EXE)
         self.ctx.printers.remove_all()
         return self
 
-    def __exit__(self, *exc):
+    def _close_receivers(self):
         for rx in self.ctx.receivers:
             rx.close()
-        for proc in self.session.started:
-            wine.kill(proc)
-        self.session.stop()
+
+    def __exit__(self, *exc):
+        return self.stack.__exit__(*exc)
 
     def receiver(self, name, rate):
         rx = TimedReceiver(self.session.log_dir, name, rate)
@@ -195,19 +189,19 @@ class Bench:
         rx = self.receiver("tool", rate)
         ctx = self.ctx
         proc = self.session.start_tool(ctx.exe, "tool", extra_env)
-        scenarios.wait_dialog(ctx, "ready")
+        tool.wait_dialog(ctx, "ready")
         ms = None
         events = []
         if quiet:
-            scenarios.click(ctx, "action")
-            rx.wait_for(len(ctx.expected_stream()), scenarios.TRANSFER_TIMEOUT)
-            scenarios.wait_dialog(ctx, "done")
+            tool.click(ctx, "action")
+            rx.wait_for(len(ctx.expected_stream()), tool.TRANSFER_TIMEOUT)
+            tool.wait_dialog(ctx, "done")
         else:
-            events = scenarios.transfer(ctx)
-            scenarios.expect_state(ctx, scenarios.last(events, "update"), "done")
-            ms = scenarios.last(events, "summary")["ms"]
-        scenarios.expect_received(ctx, rx)
-        scenarios.exit_tool(ctx, proc)
+            events = tool.transfer(ctx)
+            tool.expect_state(ctx, tool.last(events, "update"), "done")
+            ms = tool.last(events, "summary")["ms"]
+        tool.expect_received(ctx, rx)
+        tool.exit_tool(ctx, proc)
         self.done_with(rx)
         return ms, rx, events, proc
 
@@ -215,12 +209,9 @@ class Bench:
         """The windowless loop's own time for the same writes, checked byte-exact; returns
         (ms, receiver)."""
         rx = self.receiver("raw", rate)
-        rc, text = self.session.run([os.path.join(self.session.bin_dir, "raw_write.exe"),
-                                     TARGET.device_path, wine.windows_path(self.ctx.image)],
-                                    "raw-write", timeout=scenarios.TRANSFER_TIMEOUT)
-        result = scenarios.last(wine.parse_events(text), "raw")
-        scenarios.check(rc == 0 and result, "the raw loop failed (%s): %s" % (rc, text[-300:]))
-        scenarios.expect_received(self.ctx, rx)
+        result, _ = self.session.raw_write(TARGET.device_path, self.ctx.image,
+                                           tool.TRANSFER_TIMEOUT)
+        tool.expect_received(self.ctx, rx)
         self.done_with(rx)
         return result["ms"], rx
 
@@ -228,27 +219,26 @@ class Bench:
         """Milliseconds from process start to the idle first dialog, which must show state."""
         proc = self.session.start_program([os.path.join(self.bench_bin, "launch_idle.exe"),
                                            wine.windows_path(program)], "launch")
-        deadline = time.monotonic() + scenarios.DIALOG_TIMEOUT
+        deadline = time.monotonic() + tool.DIALOG_TIMEOUT
         idle = None
         while idle is None and time.monotonic() < deadline and proc.poll() is None:
             with open(proc.log_path, encoding="utf-8", errors="replace") as f:
-                idle = scenarios.last(wine.parse_events(f.read()), "idle")
+                idle = tool.last(wine.parse_events(f.read()), "idle")
             time.sleep(0.05)
-        scenarios.check(idle is not None, "%s never became idle" % os.path.basename(program))
-        scenarios.wait_dialog(self.ctx, state)
-        scenarios.exit_tool(self.ctx, proc)
+        tool.check(idle is not None, "%s never became idle" % os.path.basename(program))
+        tool.wait_dialog(self.ctx, state)
+        tool.exit_tool(self.ctx, proc)
         return idle["ms"]
 
     def traced_run(self):
         """One transfer under a relay trace of the tool's user32 and gdi32 calls: how often the
         progress dialog was painted, and which window calls the tool made per chunk."""
-        self.session.registry('[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n'
-                              '"RelayInclude"="user32.*;gdi32.*;%s"\n' % DEVICE_CALLS)
+        tool.set_relay(self.ctx, ["user32.*", "gdi32.*", DEVICE_CALLS])
         try:
-            _, _, events, proc = self.tool_run(None, extra_env={"WINEDEBUG": "+relay"})
+            _, _, events, proc = self.tool_run(None, extra_env=tool.RELAY_ENV)
         finally:
-            self.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
-        hwnd = int(scenarios.last(events, "progress")["hwnd"], 16)
+            tool.set_relay(self.ctx, None)
+        hwnd = int(tool.last(events, "progress")["hwnd"], 16)
         calls = collections.Counter()
         paints = 0
         # Calls made by the tool itself: return address inside the executable's image.
@@ -274,20 +264,20 @@ class Bench:
         rx = ctx.receiver("paused", rate=1_000_000)
         ctx.printers.plug(TARGET, rx.path)
         proc = self.session.start_tool(ctx.exe, "tool")
-        scenarios.wait_dialog(ctx, "ready")
-        drv = scenarios.follow_transfer(ctx, scenarios.TRANSFER_TIMEOUT)
+        tool.wait_dialog(ctx, "ready")
+        drv = tool.follow_transfer(ctx, tool.TRANSFER_TIMEOUT)
         total = len(ctx.expected_stream())
-        scenarios.check(rx.wait_for(total // 2, scenarios.TRANSFER_TIMEOUT), "no half-way")
+        tool.check(rx.wait_for(total // 2, tool.TRANSFER_TIMEOUT), "no half-way")
         rx.pause()
-        scenarios.check(rx.count() < total, "the printer took the whole image before it paused")
+        tool.check(rx.count() < total, "the printer took the whole image before it paused")
         time.sleep(PAUSE_S)
         rx.resume()
-        events = scenarios.driver_events(drv, scenarios.TRANSFER_TIMEOUT)
-        scenarios.expect_state(ctx, scenarios.last(events, "update"), "done")
-        scenarios.expect_received(ctx, rx)
-        scenarios.exit_tool(ctx, proc)
+        events = tool.driver_events(drv, tool.TRANSFER_TIMEOUT)
+        tool.expect_state(ctx, tool.last(events, "update"), "done")
+        tool.expect_received(ctx, rx)
+        tool.exit_tool(ctx, proc)
         self.done_with(rx)
-        return scenarios.last(events, "pings")
+        return tool.last(events, "pings")
 
     def ui_costs(self):
         """The real progress module stepped without a device, and the platform calls it makes,
@@ -295,7 +285,7 @@ class Bench:
         rc, text = self.session.run([os.path.join(self.bench_bin, "ui_cost.exe")], "ui-cost",
                                     timeout=120)
         costs = [e for e in wine.parse_events(text) if e.get("event") == "cost"]
-        scenarios.check(rc == 0 and costs, "ui_cost failed (%s): %s" % (rc, text[-300:]))
+        tool.check(rc == 0 and costs, "ui_cost failed (%s): %s" % (rc, text[-300:]))
         return [(e["name"], e["us"]) for e in costs]
 
 
@@ -338,7 +328,6 @@ UI_TARGET_MS = 0.07
 
 def run(args):
     build_dir = os.path.abspath(args.build_dir)
-    log_dir = os.path.join(build_dir, "tests", "bench", "logs")
     image_bytes = os.path.getsize(os.path.join(build_dir, "test-firmware.bin"))
     total = image_bytes + 24
     chunks = (image_bytes + CHUNK - 1) // CHUNK
@@ -347,7 +336,7 @@ def run(args):
     # Per rate: click-to-done (driver polling), the tool's and the raw loop's first-to-last
     # byte at the receiver with nothing polling, the raw loop's own time, receiver lateness.
     runs = {}
-    with Bench(build_dir, log_dir) as bench:
+    with Bench(build_dir) as bench:
         for rate in (None,) + RATES:
             r = runs[rate] = collections.defaultdict(list)
             for i in range(args.runs):
@@ -508,7 +497,7 @@ def main():
                     "32-bit (x86)" if arch == "win32" else "64-bit (x86-64)", arch[3:] + "-bit"))
         f.write("Commands:\n\n```sh\nbash tests/bench/run.sh\n# which runs\n"
                 "cmake --preset %s && cmake --build --preset %s --target bench_programs\n"
-                "python3 tests/bench/bench.py --build-dir build/%s --runs %d%s%s\n```\n\n" %
+                "python3 -m tests.bench.bench --build-dir build/%s --runs %d%s%s\n```\n\n" %
                 (preset, preset, preset, args.runs, " --no-pin" if args.no_pin else "",
                  " --tool " + args.tool if args.tool else ""))
         f.write("Wine and its server ran on CPU %s, the receiver on CPU %s.\n\n" %
@@ -522,4 +511,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    raise SystemExit(main())

@@ -1,7 +1,6 @@
-#!/usr/bin/env python3
 """A maker's release in a scratch build: bad inputs refused, a real one signed and delivered.
 
-Usage: maker_release.py SOURCE_DIR WORK_DIR SYSTEM_BUILD_DIR
+Usage: python3 -m tests.release.maker_release SOURCE_DIR WORK_DIR SYSTEM_BUILD_DIR
 """
 import glob
 import hashlib
@@ -11,10 +10,7 @@ import subprocess
 import sys
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "system"))
-import printer  # noqa: E402
-import scenarios  # noqa: E402
-import wine  # noqa: E402
+from tests.system import printer, scenarios, wine
 
 IMAGE, ID, VERSION, PKCS12 = ("UPDATE_TOOL_FIRMWARE_IMAGE", "UPDATE_TOOL_HARDWARE_ID",
                               "UPDATE_TOOL_FIRMWARE_VERSION", "UPDATE_TOOL_SIGN_PKCS12")
@@ -142,12 +138,12 @@ def main(argv):
         rc = rc or run(["cmake", "--build", path("build-x64"), "--target", "UpdateTool"])[0]
         check(rc == 0, "the 64-bit build of the maker's inputs", out)
         delivered, what = path("build-x64/UpdateTool.exe"), "the 64-bit build of the same inputs"
-    check(scenarios.run_group(system_build, "transfer", "transfer_byte_exact", exe=delivered,
-                              image=image, target=model) == 0,
+    check(scenarios.run_group(system_build, "transfer", "transfer_byte_exact", name="maker",
+                              exe=delivered, image=image, target=model) == 0,
           "%s delivers the image to a printer of its model" % what)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    raise SystemExit(main(sys.argv))

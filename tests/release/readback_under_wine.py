@@ -1,17 +1,14 @@
-#!/usr/bin/env python3
-"""Runs resource_readback.exe on UpdateTool.exe in the system tests' Wine prefix and session.
+"""Runs resource_readback.exe on UpdateTool.exe in the system tests' Wine prefix, in a session.
 
-Usage: readback_under_wine.py BUILD_DIR VERSION FIRMWARE_VERSION test-image|image
+Usage: python3 -m tests.release.readback_under_wine BUILD_DIR VERSION FIRMWARE_VERSION
+           test-image|image
 Also parses the manifest the build embeds, build/windows/app.manifest, as XML.
 """
 import os
 import sys
 import xml.etree.ElementTree as ElementTree
 
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "system"))
-import scenarios  # noqa: E402
-import wine  # noqa: E402
+from tests.system import wine
 
 
 def main(argv):
@@ -23,17 +20,11 @@ def main(argv):
     except ElementTree.ParseError as error:
         print("FAIL manifest: not well-formed XML: %s" % error)
         return 1
-    prefix, logs = scenarios.paths(build_dir)
-    arch = wine.build_arch(build_dir)
-    with wine.PrefixLock(prefix):
-        if not wine.prefix_ready(prefix, arch):
-            wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch)
-        with wine.Session(prefix, os.path.join(build_dir, "tests", "release"),
-                          os.path.join(logs, "release"), arch=arch) as session:
-            rc, text = session.run(
-                [os.path.join(session.bin_dir, "resource_readback.exe"),
-                 wine.windows_path(os.path.join(build_dir, "UpdateTool.exe"))] + expected,
-                "resource-readback", timeout=120)
+    with wine.open_session(build_dir, "release") as session:
+        rc, text = session.run(
+            [os.path.join(build_dir, "tests", "release", "resource_readback.exe"),
+             wine.windows_path(os.path.join(build_dir, "UpdateTool.exe"))] + expected,
+            "resource-readback", timeout=120)
     sys.stdout.write(text)
     if rc is None:
         print("resource_readback timed out")
@@ -41,4 +32,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    raise SystemExit(main(sys.argv))

@@ -41,8 +41,9 @@ std::deque<Object> objects;
 SimGdiCounters counters;
 std::vector<std::string> misuseLog;
 std::vector<SimDrawCall> drawCalls;
-const int screenWidth = 1280;
-const int screenHeight = 1024;
+int screenWidth = 1280;
+int screenHeight = 1024;
+bool failCreateIC = false;
 bool failTextExtent = false;
 bool failCompatibleBitmap = false;
 int charWidth = 8;
@@ -192,7 +193,18 @@ void SimGdiReset()
     failCompatibleBitmap = false;
     charWidth = 8;
     charHeight = 16;
+    screenWidth = 1280;
+    screenHeight = 1024;
+    failCreateIC = false;
 }
+
+void SimSetScreenSize(int width, int height)
+{
+    screenWidth = width;
+    screenHeight = height;
+}
+
+void SimFailCreateIC(bool fail) { failCreateIC = fail; }
 
 void SimFailTextExtent(bool fail) { failTextExtent = fail; }
 
@@ -226,7 +238,7 @@ HDC WINAPI CreateICA(LPCSTR driver, LPCSTR device, LPCSTR port, const void *devm
     (void)device;
     (void)port;
     (void)devmode;
-    if (driver == NULL || strcmp(driver, "DISPLAY") != 0)
+    if (failCreateIC || driver == NULL || strcmp(driver, "DISPLAY") != 0)
         return NULL;
     counters.infoDcsCreated++;
     return NewDc(DC_INFO);

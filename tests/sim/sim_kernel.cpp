@@ -170,6 +170,11 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block)
 
 int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(strlen(text)) : 0; }
 
+LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand)
+{
+    return __sync_val_compare_and_swap(target, comparand, exchange);
+}
+
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max)
 {
     if (max <= 0)

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,16 @@ HWND SimFocus();
 // Messages posted and not yet taken.
 int SimQueueLength();
 
+// ---- Modal dialogs
+
+// The user in front of DialogBoxParamA's dialogs: called with the dialog each time it has taken
+// every message queued for it and is still open (round 0, 1, ... for each dialog). The user acts
+// by posting messages (a click is a WM_COMMAND) and answers true, or answers false to walk away:
+// the platform then ends the dialog with -1 and counts it in SimUi().modalsAbandoned, where a
+// real one would wait forever. Without a user every modal dialog is abandoned at once.
+using SimModalUser = std::function<bool(HWND dialog, int round)>;
+void SimSetModalUser(SimModalUser user);
+
 // ---- What happened
 
 struct SimUiCounters {
@@ -76,6 +87,9 @@ struct SimUiCounters {
     int peekCalls;
     int dispatched; // messages DispatchMessageA delivered to a procedure
     int translated;
+    int modalDialogs;    // DialogBoxParamA dialogs shown
+    int endDialogCalls;  // EndDialog calls on a modal dialog
+    int modalsAbandoned; // modal dialogs nobody ended
 };
 SimUiCounters SimUi();
 
@@ -94,7 +108,10 @@ const std::vector<SimEnableCall> &SimEnableCalls();
 
 // ---- Screen and system
 
-void SimFailCreateDialog(bool fail); // CreateDialogParamA fails
+void SimFailCreateDialog(bool fail); // CreateDialogParamA and DialogBoxParamA fail
+// What the display reports to GetDeviceCaps (1280 x 1024 at reset).
+void SimSetScreenSize(int width, int height);
+void SimFailCreateIC(bool fail); // CreateICA of the display fails
 void SimFailGetDC(bool fail);
 void SimFailTextExtent(bool fail); // GetTextExtentPoint32A fails
 // GetTextExtentPoint32A measures every character charWidth wide and the text height high.

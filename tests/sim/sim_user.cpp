@@ -33,6 +33,9 @@ struct Window {
     int textSets = 0;
     DLGPROC proc = NULL;
     bool invalid = false;
+    bool modal = false;
+    bool ended = false;
+    INT_PTR endResult = 0;
     bool eraseRequested = false;
     RECT update = {0, 0, 0, 0};
     int surfaceWidth = 0;
@@ -78,6 +81,7 @@ std::vector<SimInvalidation> invalidations;
 std::vector<SimEnableCall> enableCalls;
 bool failCreateDialog = false;
 bool failGetDC = false;
+SimModalUser modalUser;
 HCURSOR currentCursor = NULL;
 COLORREF sysColors[31];
 unsigned long zPlaces = 0;
@@ -288,6 +292,7 @@ void SimUiReset()
     enableCalls.clear();
     failCreateDialog = false;
     failGetDC = false;
+    modalUser = nullptr;
     currentCursor = NULL;
     zPlaces = 0;
     classes.clear();
@@ -381,6 +386,8 @@ void SimSetSysColor(int index, COLORREF colour)
 
 HCURSOR SimCurrentCursor() { return currentCursor; }
 
+void SimSetModalUser(SimModalUser user) { modalUser = user; }
+
 COLORREF SimPixel(HWND window, int x, int y)
 {
     int width = 0;
@@ -408,6 +415,48 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND own
 {
     (void)instance;
     return CreateDialogFrom(templateName, owner, proc, param);
+}
+
+// The modal loop: the dialog takes what is queued for it; when nothing is left and it is still
+// open, the scripted user acts.
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
+                               LPARAM param)
+{
+    (void)instance;
+    HWND dialog = CreateDialogFrom(templateName, owner, proc, param);
+    if (dialog == NULL)
+        return -1;
+    counters.modalDialogs++;
+    Find(dialog)->modal = true;
+    for (int round = 0;; round++) {
+        MSG message;
+        while (Find(dialog) != NULL && !Find(dialog)->ended &&
+               PeekMessageA(&message, dialog, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        if (Find(dialog) == NULL || Find(dialog)->ended)
+            break;
+        if (!modalUser || !modalUser(dialog, round)) {
+            counters.modalsAbandoned++;
+            Find(dialog)->endResult = -1;
+            break;
+        }
+    }
+    Window *w = Find(dialog);
+    INT_PTR result = w != NULL ? w->endResult : -1;
+    DestroyWindow(dialog);
+    return result;
+}
+
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
+{
+    Window *w = Find(dialog);
+    if (w == NULL || !w->modal)
+        return FALSE;
+    counters.endDialogCalls++;
+    if (!w->ended)
+        w->endResult = result;
+    w->ended = true;
+    return TRUE;
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)

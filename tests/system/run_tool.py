@@ -1,19 +1,15 @@
-#!/usr/bin/env python3
 """Runs UpdateTool.exe under Wine against a simulated printer and reports what the printer got.
 
-Usage: run_tool.py --build-dir build/windows [--lang en|ja]
+Usage: python3 -m tests.system.run_tool --build-dir build/windows [--lang en|ja]
 With DISPLAY set, the tool opens on that display and the user clicks; otherwise it runs on a
 private Xvfb screen, screenshots are saved, and Transfer and Exit are clicked for the user.
 """
 import argparse
 import hashlib
 import os
-import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import printer  # noqa: E402
-import wine  # noqa: E402
+from tests.system import printer, wine
 
 
 def events_of(proc):
@@ -35,26 +31,15 @@ def report(expected, received):
 
 
 def run(build_dir, lang, display):
-    prefix = os.path.join(build_dir, "wine", "prefix")
-    logs = os.path.join(build_dir, "wine", "logs", "run")
     shots = os.path.join(build_dir, "screenshots")
     exe = os.path.join(build_dir, "UpdateTool.exe")
-    arch = wine.build_arch(build_dir)
     expected = printer.expected_stream(printer.embedded_image(build_dir))
     os.makedirs(shots, exist_ok=True)
-    with wine.PrefixLock(prefix):
-        if not wine.prefix_ready(prefix, arch):
-            print("Creating the Wine prefix %s ..." % prefix, flush=True)
-            wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch)
-        screen = None
-        if not display:
-            screen = wine.VirtualScreen(logs).__enter__()
-        session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), logs,
-                               lang=lang, display=display or screen.display,
-                               virtual_desktop=not display, arch=arch)
-        rx = None
+    rx = None
+    with wine.open_session(build_dir, "run", lang=lang, screen=not display,
+                           display=display) as session:
+        logs = session.log_dir
         try:
-            session.start()
             printers = printer.Printers(session)
             printers.remove_all()
             # Read at about 1 MB/s so the progress dialog stays up long enough to be seen.
@@ -78,9 +63,6 @@ def run(build_dir, lang, display):
         finally:
             if rx:
                 rx.close()
-            session.stop()
-            if screen:
-                screen.__exit__()
     if not display:
         print("Screenshots: %s" % shots)
     print("Logs: %s" % logs)
@@ -126,4 +108,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    raise SystemExit(main())

@@ -1,162 +1,24 @@
-#!/usr/bin/env python3
 """System scenarios: the real UpdateTool.exe under Wine, driven by ud_driver.exe, writing to
 simulated printers whose receivers record every byte.
 
-Usage: scenarios.py --build-dir build/windows --group NAME [--scenario NAME]
-       scenarios.py --build-dir build/windows --create-prefix
+Usage: python3 -m tests.system.scenarios --build-dir build/windows --group NAME [--scenario NAME]
+       python3 -m tests.system.scenarios --build-dir build/windows --create-prefix
 Each group runs in one Wine session (one wineserver, one language); the prefix under the build
 tree is created once per test run by --create-prefix and reused by every group.
 """
 import argparse
-import contextlib
-import subprocess
-import hashlib
 import os
 import re
-import sys
+import subprocess
 import time
 import traceback
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import printer  # noqa: E402
-import texts  # noqa: E402
-import wine  # noqa: E402
-from printer import OTHER, NEXT, STALE, TARGET  # noqa: E402
-
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-# Seconds: the longest a dialog may take to come up, and a whole throttled transfer.
-DIALOG_TIMEOUT = 20
-TRANSFER_TIMEOUT = 120
-
-
-class Failure(AssertionError):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-class Context:
-    def __init__(self, build_dir, session, lang, exe=None, image=None, target=TARGET):
-        """exe, image, target: another build of the tool, the image it embeds and a printer of
-        its model (scenarios that look at ctx.target), instead of the build dir's."""
-        self.build_dir = build_dir
-        self.session = session
-        self.lang = lang
-        self.strings = texts.load_strings(SOURCE_DIR, lang)
-        self.exe = exe or os.path.join(build_dir, "UpdateTool.exe")
-        self.image = image or printer.embedded_image(build_dir)
-        self.target = target
-        self.printers = printer.Printers(session)
-        self.receivers = []
-        self.notes = []
-        self.expected = None
-
-    def expected_stream(self):
-        if self.expected is None:
-            self.expected = printer.expected_stream(self.image)
-        return self.expected
-
-    def receiver(self, name, **options):
-        rx = printer.Receiver(self.session.log_dir, name, **options)
-        self.receivers.append(rx)
-        return rx
-
-    def note(self, text):
-        self.notes.append(text)
-        print("    note: " + text, flush=True)
-
-
-# -- reading the dialogs -------------------------------------------------------------------
-
-def last(events, name):
-    found = [e for e in events if e.get("event") == name]
-    return found[-1] if found else None
-
-
-def expect_state(ctx, dialog, state):
-    """The update dialog shows state's message and buttons, captioned with the title."""
-    check(dialog is not None, "no update dialog where %s was expected" % state)
-    s = ctx.strings
-    message_id, action_id = texts.STATE_TEXTS[state]
-    problems = []
-    if dialog["caption"] != s["IDS_TITLE"]:
-        problems.append("caption %r, expected %r" % (dialog["caption"], s["IDS_TITLE"]))
-    if dialog["message"] != s[message_id]:
-        problems.append("message %r, expected %s %r" % (dialog["message"], message_id,
-                                                        s[message_id]))
-    if action_id is None:
-        if dialog["action"]["visible"]:
-            problems.append("action button visible (%r) in state %s" %
-                            (dialog["action"]["text"], state))
-    elif dialog["action"]["text"] != s[action_id] or not dialog["action"]["visible"]:
-        problems.append("action button %r visible=%s, expected %r" %
-                        (dialog["action"]["text"], dialog["action"]["visible"], s[action_id]))
-    if dialog["exit"]["text"] != s["IDS_EXIT"] or not dialog["exit"]["visible"]:
-        problems.append("exit button %r visible=%s" % (dialog["exit"]["text"],
-                                                       dialog["exit"]["visible"]))
-    if not dialog["centred"]:
-        problems.append("dialog not centred: %r on %r" % (dialog["rect"], dialog["screen"]))
-    check(not problems, "state %s: " % state + "; ".join(problems))
-
-
-def wait_dialog(ctx, state, not_hwnd=None):
-    args = ["wait", "--timeout", str(DIALOG_TIMEOUT * 1000)]
-    if not_hwnd:
-        args += ["--not", not_hwnd]
-    rc, events = ctx.session.driver(*args, timeout=DIALOG_TIMEOUT + 30)
-    dialog = last(events, "update")
-    check(rc == 0 and dialog, "no %s dialog appeared (driver %s: %s)" % (state, rc, events))
-    expect_state(ctx, dialog, state)
-    return dialog
-
-
-def click(ctx, button):
-    rc, events = ctx.session.driver("click", button, "--timeout", str(DIALOG_TIMEOUT * 1000),
-                                    timeout=DIALOG_TIMEOUT + 30)
-    check(rc == 0 and last(events, "closed"),
-          "pressing %s did not close the dialog: %s" % (button, events))
-    return last(events, "before")
-
-
-def expect_escape_ignored(ctx, state):
-    rc, events = ctx.session.driver("escape")
-    check(rc == 0 and last(events, "escape")["stillOpen"],
-          "Esc closed the %s dialog: %s" % (state, events))
-
-
-def start_tool(ctx, state, name="tool"):
-    proc = ctx.session.start_tool(ctx.exe, name)
-    return proc, wait_dialog(ctx, state)
-
-
-def exit_tool(ctx, proc):
-    """Presses Exit and expects the process to end with code 0."""
-    click(ctx, "exit")
-    rc = wine.wait_exit(proc, DIALOG_TIMEOUT)
-    check(rc == 0, "the tool ended with %r after Exit, expected 0" % rc)
-
-
-def transfer(ctx, *options):
-    """Presses the action button in the ready (or failed) dialog and follows the run to the
-    next update dialog; returns the driver's events."""
-    rc, events = ctx.session.driver("transfer", "--timeout", str(TRANSFER_TIMEOUT * 1000),
-                                    *options, timeout=TRANSFER_TIMEOUT + 30)
-    check(rc == 0 and last(events, "update"), "no dialog after the transfer: %s" % events)
-    return events
-
-
-def expect_received(ctx, rx, timeout=30):
-    expected = ctx.expected_stream()
-    rx.wait_for(len(expected), timeout)
-    time.sleep(0.2)  # anything beyond the expected end would show up now
-    with rx.lock:
-        got = bytes(rx.data)
-    diff = printer.first_difference(expected, got)
-    check(diff is None, "the printer received something else than header + image: " + str(diff))
-    return hashlib.sha256(got).hexdigest()
+from tests.system import wine
+from tests.system.printer import NEXT, OTHER, STALE, TARGET
+from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
+                               check, click, driver_events, exit_tool, expect_escape_ignored,
+                               expect_received, expect_state, follow_transfer, last, log_text,
+                               set_relay, start_tool, transfer, wait_dialog)
 
 
 def expect_progress_seen(ctx, events):
@@ -186,7 +48,6 @@ def expect_progress_seen(ctx, events):
 
 # -- Wine relay traces of the tool's own calls ----------------------------------------------
 
-RELAY_ENV = {"WINEDEBUG": "+relay"}
 # Every text the program gives a window, in order. The frame's last percentage lives for
 # microseconds before the dialog closes, too short for the driver to poll.
 TEXT_TRACE_ENV = {"WINEDEBUG": "trace+win"}
@@ -196,15 +57,6 @@ def traced_percents(log_path):
     """The percentages among the window texts of a program started with TEXT_TRACE_ENV."""
     with open(log_path, encoding="utf-8", errors="replace") as f:
         return [int(p) for p in re.findall(r'set_window_text L"(\d+)%', f.read())]
-
-
-def set_relay(ctx, functions):
-    """Traces the named functions in programs started with RELAY_ENV (None: trace off)."""
-    if functions:
-        ctx.session.registry('[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n'
-                             '"RelayInclude"="%s"\n' % ";".join(functions))
-    else:
-        ctx.session.registry('[-HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n')
 
 
 def device_handle_events(log_path, device_path):
@@ -262,6 +114,7 @@ def not_found_flow(ctx):
     check(rc == 0, "a second instance ended with %r, expected 0 at once" % rc)
     rc, events = ctx.session.driver("snapshot")
     snap = last(events, "snapshot")
+    check(rc == 0 and snap, "the driver's snapshot failed (%s): %s" % (rc, events))
     check(snap["updateDialogs"] == 1 and last(events, "update")["hwnd"] == again["hwnd"],
           "a second instance changed the windows: %s" % events)
     ctx.note("second instance ended with 0 after %.2f s, no window of its own" % took)
@@ -492,11 +345,6 @@ def close_progress_mid_transfer(ctx):
 GUARD_CALLS = ["ShutdownBlockReasonCreate", "SetThreadExecutionState", "ShutdownBlockReasonDestroy"]
 
 
-def log_text(proc):
-    with open(proc.log_path, encoding="utf-8", errors="replace") as f:
-        return f.read()
-
-
 def end_session(ctx):
     """wineboot's exit code after asking every program whether the session may end (0: it
     ended, and so did the programs that agreed)."""
@@ -563,19 +411,6 @@ def session_waits_for_transfer(ctx):
     proc, _ = start_tool(ctx, "ready", "tool-ready")
     check(end_session(ctx) == 0 and wine.wait_exit(proc, DIALOG_TIMEOUT) is not None,
           "the session could not end in the ready state")
-
-
-def follow_transfer(ctx, timeout):
-    """Starts the driver pressing Transfer, asking the progress dialog with WM_NULL and reading
-    it through MSAA for as long as it is there; returns the running driver."""
-    return ctx.session.start_driver("transfer", "--ping", "--msaa", "--timeout",
-                                    str(timeout * 1000))
-
-
-def driver_events(drv, timeout):
-    check(wine.wait_exit(drv, timeout) == 0, "the driver did not see the transfer end")
-    with open(drv.log_path, encoding="utf-8", errors="replace") as f:
-        return wine.parse_events(f.read())
 
 
 def expect_read_as_progress_bar(ctx, events, rising):
@@ -681,13 +516,7 @@ def measure(ctx):
     for run in range(2):
         rx = ctx.receiver("raw%d" % run)
         ctx.printers.plug(TARGET, rx.path)
-        started = time.monotonic()
-        rc, text = ctx.session.run([os.path.join(ctx.session.bin_dir, "raw_write.exe"),
-                                    TARGET.device_path, wine.windows_path(ctx.image)],
-                                   "raw-write", timeout=TRANSFER_TIMEOUT)
-        wall = (time.monotonic() - started) * 1000
-        result = last(wine.parse_events(text), "raw")
-        check(rc == 0 and result, "the raw loop failed (%s): %s" % (rc, text[-300:]))
+        result, wall = ctx.session.raw_write(TARGET.device_path, ctx.image, TRANSFER_TIMEOUT)
         expect_received(ctx, rx)
         raw.append((result["ms"], result["writes"], wall))
 
@@ -769,6 +598,12 @@ def expect_bar(ctx, path, dialog_rect, fraction, window=(255, 255, 255), text=No
           "the bar does not start just inside the frame in %s" % path)
     frame_right = next((x for x in range(x1 + 1, right) if pixel(x, y0) != window), None)
     check(frame_right is not None, "no frame to the right of the bar in %s" % path)
+    if window == (255, 255, 255):
+        # On the usual colours the frame stands out all round: a closed rectangle around the bar.
+        edges = ([(x, y) for x in range(x0 - 1, frame_right + 1) for y in (y0 - 1, y1 + 1)] +
+                 [(x, y) for y in range(y0 - 1, y1 + 2) for x in (x0 - 1, frame_right)])
+        broken = [p for p in edges if pixel(*p) != pixel(x0 - 1, y0)]
+        check(not broken, "the frame around the bar is broken at %s in %s" % (broken[:3], path))
     check(text is None or any(pixel(x, y) == text for y in range(y0, y1 + 1)
                               for x in range(x1 + 1, frame_right)),
           "no percentage in %r over the empty part of the bar in %s" % (text, path))
@@ -875,17 +710,10 @@ GROUPS = {
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
     "session": ("en", [session_waits_for_transfer]),
-
-
     "printer_waits": ("en", [printer_pauses]),
     "japanese_printer_waits": ("ja", [printer_pauses]),
     "printer_stops": ("en", [printer_stops]),
 }
-
-
-def paths(build_dir):
-    wine_dir = os.path.join(build_dir, "wine")
-    return os.path.join(wine_dir, "prefix"), os.path.join(wine_dir, "logs")
 
 
 def run_scenario(group, scenario, ctx):
@@ -900,6 +728,7 @@ def run_scenario(group, scenario, ctx):
     except Exception as error:  # a failed check or a broken harness alike
         print("    " + (str(error) if isinstance(error, Failure) else traceback.format_exc()),
               flush=True)
+        ctx.session.record_state("%s/%s: %s" % (group, scenario.__name__, error))
     finally:
         for rx in ctx.receivers:
             rx.close()
@@ -911,29 +740,14 @@ def run_scenario(group, scenario, ctx):
     return failed
 
 
-def run_group(build_dir, group, only=None, **context):
+def run_group(build_dir, group, only=None, name=None, **context):
+    """Runs the group's scenarios (only the one named only) in one session, whose logs are
+    named name (the group's name by default); the number that failed."""
     lang, scenarios = GROUPS[group]
-    prefix, logs = paths(build_dir)
-    arch = wine.build_arch(build_dir)
-    log_dir = os.path.join(logs, group)
-    failures = 0
-    with contextlib.ExitStack() as stack:
-        stack.enter_context(wine.PrefixLock(prefix))
-        if not wine.prefix_ready(prefix, arch):
-            print("creating the Wine prefix (%.0f s)" %
-                  wine.create_prefix(prefix, os.path.join(logs, "prefix"), arch), flush=True)
-        display = None
-        if "screenshots" in group:
-            display = stack.enter_context(wine.VirtualScreen(log_dir)).display
-        session = wine.Session(prefix, os.path.join(build_dir, "tests", "windows"), log_dir,
-                               arch=arch, lang=lang, display=display)
-        stack.callback(session.stop)
-        session.start()
-        for scenario in scenarios:
-            if not only or scenario.__name__ == only:
-                failures += run_scenario(group, scenario,
-                                         Context(build_dir, session, lang, **context))
-    return failures
+    with wine.open_session(build_dir, name or group, lang=lang,
+                           screen="screenshots" in group) as session:
+        return sum(run_scenario(group, scenario, Context(build_dir, session, lang, **context))
+                   for scenario in scenarios if not only or scenario.__name__ == only)
 
 
 def main():
@@ -945,10 +759,7 @@ def main():
     args = parser.parse_args()
     build_dir = os.path.abspath(args.build_dir)
     if args.create_prefix:
-        prefix, logs = paths(build_dir)
-        with wine.PrefixLock(prefix):
-            print("Wine prefix created in %.0f s: %s" % (wine.create_prefix(
-                prefix, os.path.join(logs, "prefix"), wine.build_arch(build_dir)), prefix))
+        wine.remake_prefix(build_dir)
         return 0
     if not args.group:
         parser.error("--group or --create-prefix")
@@ -956,4 +767,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    raise SystemExit(main())

@@ -1,13 +1,18 @@
-"""A Wine session for the system tests: an isolated prefix under the build tree, of the word
-size of the build under test, one persistent wineserver per session, programs run with their
-output in files, never pipes.
+"""The one way into Wine for every test, the tool runner and the benchmark: an isolated prefix
+under the build tree, of the word size of the build under test, taken in turn by concurrent runs;
+one persistent wineserver per session, on a private X screen when asked; programs run with their
+output in files, never pipes; and a log folder per session that explains a failure by itself
+(each program's output with Wine's error messages, the server's messages, a timeline, and the
+processes and windows at the moment a check failed).
 
 Wine's background processes (services, explorer...) inherit the standard output of the wine call
 that starts them, so reading a wine call through a pipe can wait forever: the server is started
 once with no pipe of ours, and every program's output goes to a file.
 """
+import contextlib
 import fcntl
 import json
+import re
 import os
 import select
 import shutil
@@ -59,7 +64,8 @@ def _base_env(prefix, lang, arch):
     env = dict(os.environ)
     for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY"):
         env.pop(name, None)
-    env.update(WINEPREFIX=prefix, WINEARCH=arch, WINELOADER=LOADERS[arch], WINEDEBUG="-all",
+    # Wine's own error messages stay on, in each program's log beside its output.
+    env.update(WINEPREFIX=prefix, WINEARCH=arch, WINELOADER=LOADERS[arch], WINEDEBUG="fixme-all",
                WINEDLLOVERRIDES="mscoree,mshtml=",
                LANG="ja_JP.UTF-8" if lang == "ja" else "C.UTF-8")
     return env
@@ -142,12 +148,12 @@ class Session:
     display: on a bare X server a Wine virtual desktop of desktop_size draws the captions that
     no window manager draws; on a user's own display windows go straight to it."""
 
-    def __init__(self, prefix, bin_dir, log_dir, *, arch, lang="en", display=None,
+    def __init__(self, prefix, programs, log_dir, *, arch, lang="en", display=None,
                  desktop_size="1024x768", virtual_desktop=True):
         self.prefix = prefix
         self.arch = arch
         self.loader = LOADERS[arch]
-        self.bin_dir = bin_dir
+        self.programs = programs
         self.log_dir = log_dir
         self.lang = lang
         self.display = display
@@ -158,14 +164,52 @@ class Session:
             self.env["DISPLAY"] = display
         self.counter = 0
         self.started = []
+        self.holder = None
+        self.born = time.monotonic()
         os.makedirs(log_dir, exist_ok=True)
 
     # -- life of the session
+    def _server(self, option):
+        """wineserver -k or -p, its messages (and, for -p, the server's for its whole life) in
+        the session's wineserver.log."""
+        self.note("wineserver " + option)
+        with open(os.path.join(self.log_dir, "wineserver.log"), "ab") as log:
+            subprocess.run(["wineserver", option], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=log, stderr=log, timeout=30)
+
+    def note(self, text):
+        """A line in the session's timeline, session.log: what ran when."""
+        with open(os.path.join(self.log_dir, "session.log"), "a") as log:
+            log.write("%8.3f %s\n" % (time.monotonic() - self.born, text))
+
+    def record_state(self, why):
+        """What the machine looked like at a failure: every process of the session (state and
+        CPU time) and, on a screen, its windows; into the log folder."""
+        path = self._log("state")
+        self.note("state recorded in %s: %s" % (os.path.basename(path), why))
+        with open(path, "w") as out:
+            out.write(why + "\n\nload average: " + open("/proc/loadavg").read() + "\n")
+            for proc in self.started:
+                out.write("%s: pid %d, %s\n" % (os.path.basename(proc.log_path), proc.pid,
+                                               "running" if proc.poll() is None
+                                               else "ended with %s" % proc.returncode))
+            out.write("\n")
+            out.flush()
+            # Every Wine, X and harness process on the machine, other test runs' included; the
+            # terminal column tells which process a printer's pseudo-terminal belongs to.
+            ps = subprocess.run(["ps", "-eo", "pid,ppid,sid,tty,stat,etimes,time,wchan:24,args",
+                                 "--forest"], capture_output=True, text=True, timeout=30).stdout
+            out.writelines(line + "\n" for n, line in enumerate(ps.splitlines())
+                           if n == 0 or re.search(r"wine|\.exe|Xvfb|python", line))
+            out.flush()
+            if self.display:
+                subprocess.run(["xwininfo", "-display", self.display, "-root", "-tree"],
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                               timeout=30)
+
     def start(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=30)
-        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self._server("-k")
+        self._server("-p")
         if self.display and not self.virtual_desktop:
             graphics = ['"Graphics"="x11"']
             desktop = '[-HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n'
@@ -182,34 +226,45 @@ class Session:
                       '"Version"=-\n')
         # The desktop process started by that first call keeps the graphics driver it found:
         # restart the server (which saves the registry) so the whole session starts with ours.
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=30)
+        self._server("-k")
         _wait_server_gone(self.env, 30)
-        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self._server("-p")
+        self._hold_desktop()
         return self
 
+    def _hold_desktop(self):
+        """Keeps a program on the session's desktop for the session's life. The server closes a
+        desktop 1 s after its last program left (and the desktop process quits); a program that
+        opened it just then stays on the dying desktop while the ones after it, the driver
+        among them, get a new one: a dialog the driver never sees, seen under load."""
+        self.holder = self.start_program([os.path.join(self.programs, "ud_driver.exe"), "hold"],
+                                         "driver-hold")
+        self.started.remove(self.holder)
+        deadline = time.monotonic() + 60
+        while '"holding"' not in log_text(self.holder):
+            if self.holder.poll() is not None or time.monotonic() > deadline:
+                raise WineError("the desktop holder did not start (see %s)" %
+                                self.holder.log_path)
+            time.sleep(0.05)
+
     def stop(self):
-        for proc in self.started:
-            if proc.poll() is None:
-                proc.kill()
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=30)
+        for proc in self.started + ([self.holder] if self.holder else []):
+            kill(proc)
+        self.started.clear()
+        self._server("-k")
         _wait_server_gone(self.env, 30)
-
-    def __enter__(self):
-        try:
-            return self.start()
-        except BaseException:
-            self.stop()
-            raise
-
-    def __exit__(self, *exc):
-        self.stop()
+        self.note("stopped")
+        # A server told to end lists every object it held: no help in finding a failure.
+        path = os.path.join(self.log_dir, "wineserver.log")
+        with open(path, encoding="utf-8", errors="replace") as log:
+            kept = [line for line in log if not SERVER_DUMP.match(line)]
+        with open(path, "w") as log:
+            log.writelines(kept)
 
     # -- running programs
     def _log(self, name):
         self.counter += 1
+        self.note("%02d %s" % (self.counter, name))
         return os.path.join(self.log_dir, "%02d-%s.log" % (self.counter, name))
 
     def run(self, args, name, timeout=60, extra_env=None):
@@ -222,6 +277,7 @@ class Session:
                                     stdout=out, stderr=out, timeout=timeout).returncode
             except subprocess.TimeoutExpired:
                 rc = None
+        self.note("%s ended with %s" % (name, rc))
         with open(log, encoding="utf-8", errors="replace") as f:
             return rc, f.read()
 
@@ -242,13 +298,26 @@ class Session:
 
     def driver(self, *args, timeout=60):
         """Runs ud_driver with args; returns (exit code, list of its JSON events)."""
-        rc, text = self.run([os.path.join(self.bin_dir, "ud_driver.exe")] + list(args),
+        rc, text = self.run([os.path.join(self.programs, "ud_driver.exe")] + list(args),
                             "driver-" + args[0], timeout=timeout)
         return rc, parse_events(text)
 
     def start_driver(self, *args):
-        return self.start_program([os.path.join(self.bin_dir, "ud_driver.exe")] + list(args),
+        return self.start_program([os.path.join(self.programs, "ud_driver.exe")] + list(args),
                                   "driver-" + args[0])
+
+    def raw_write(self, device_path, image, timeout):
+        """The plain write loop, no window, sends the header and image to device_path; returns
+        its "raw" event ({"ms", "writes"}) and the wall time of the Wine call in ms, or raises
+        WineError when it failed."""
+        started = time.monotonic()
+        rc, text = self.run([os.path.join(self.programs, "raw_write.exe"), device_path,
+                             windows_path(image)], "raw-write", timeout=timeout)
+        wall = (time.monotonic() - started) * 1000
+        result = [e for e in parse_events(text) if e.get("event") == "raw"]
+        if rc != 0 or not result:
+            raise WineError("the raw loop failed (%s): %s" % (rc, text[-300:]))
+        return result[-1], wall
 
     def registry(self, body):
         """Imports registry text (REGEDIT4 syntax without its header) into the prefix."""
@@ -270,6 +339,59 @@ class Session:
         self.registry("[HKEY_CURRENT_USER\\Software\\Wine]\n" + value + "\n")
 
 
+SERVER_DUMP = re.compile(r"(0x[0-9a-f]+:\d+: |\s+[0-9a-f]{4}: (0x|ref=))")
+
+
+def programs_dir(build_dir):
+    """Where the build keeps the Windows programs the harness runs (driver, raw loop)."""
+    return os.path.join(build_dir, "tests", "harness_programs")
+
+
+def _places(build_dir, home):
+    """The prefix and the log folder of home (build_dir/wine by default)."""
+    home = home or os.path.join(build_dir, "wine")
+    return os.path.join(home, "prefix"), os.path.join(home, "logs")
+
+
+def remake_prefix(build_dir, home=None):
+    """A fresh prefix for a test run, made whatever is there."""
+    prefix, logs = _places(build_dir, home)
+    with PrefixLock(prefix):
+        print("Wine prefix created in %.0f s: %s" % (create_prefix(
+            prefix, os.path.join(logs, "prefix"), build_arch(build_dir)), prefix), flush=True)
+
+
+@contextlib.contextmanager
+def open_session(build_dir, name, *, lang="en", screen=False, display=None, home=None):
+    """A started session named name for the build in build_dir, stopped on the way out whatever
+    happened. The prefix (home/prefix; home defaults to build_dir/wine) is held for the session's
+    life, and made first when missing or of the other word size. screen: on an X screen of its
+    own, in a Wine virtual desktop; display: on that X display (a user's), windows straight on
+    it; neither: no graphics at all. Logs go to home/logs/name, emptied first so that the
+    folder tells of this session only; a failure that escapes records the state of the machine
+    there."""
+    prefix, logs = _places(build_dir, home)
+    log_dir = os.path.join(logs, name)
+    arch = build_arch(build_dir)
+    with contextlib.ExitStack() as stack:
+        stack.enter_context(PrefixLock(prefix))
+        if not prefix_ready(prefix, arch):
+            print("creating the Wine prefix %s (%.0f s)" % (prefix, create_prefix(
+                prefix, os.path.join(logs, "prefix"), arch)), flush=True)
+        shutil.rmtree(log_dir, ignore_errors=True)
+        if screen:
+            display = stack.enter_context(VirtualScreen(log_dir)).display
+        session = Session(prefix, programs_dir(build_dir), log_dir, arch=arch, lang=lang,
+                          display=display, virtual_desktop=screen)
+        stack.callback(session.stop)
+        session.start()
+        try:
+            yield session
+        except BaseException as error:
+            session.record_state("%s: %s" % (type(error).__name__, error))
+            raise
+
+
 def parse_events(text):
     events = []
     for line in text.splitlines():
@@ -280,6 +402,11 @@ def parse_events(text):
             except ValueError:
                 pass
     return events
+
+
+def log_text(proc):
+    with open(proc.log_path, encoding="utf-8", errors="replace") as f:
+        return f.read()
 
 
 def wait_exit(proc, timeout):

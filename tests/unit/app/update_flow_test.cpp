@@ -1,13 +1,146 @@
 // The update loop through its states, the dialog each state shows, the one-instance rule and
-// window centring, on a scripted desktop.
-#include "fake_desktop.h"
-
+// window centring, on the simulated desktop with the lookup and the transfer replaced.
 #include "app/update_dialog.h"
 #include "app/update_loop.h"
+#include "device/device_link.h"
+#include "resources/resource.h"
+#include "sim_ui.h"
+#include "transfer/chunked_transfer.h"
 #include "ui_shared/ui_shared.h"
 #include "ui_shared/ui_shared_internal.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// What the scripted user does with one showing of the update dialog.
+enum UserChoice {
+    CLICK_ACTION, // Transfer or Retry
+    CLICK_EXIT,
+    PRESS_ESC_THEN_EXIT, // Esc and the window's close box first: neither may end the dialog
+    PRESS_ESC_THEN_ACTION,
+    DIALOG_FAILS, // the dialog could not be created: no window at all
+};
+
+struct Showing {
+    int uiState; // UiState() when the dialog was shown
+    std::string message, action, exitText, caption;
+    bool actionVisible;
+    bool endedByEsc;
+};
+
+// The script, the lookup's and the transfer's answers, and what the run showed.
+struct Script {
+    std::vector<UserChoice> choices;  // one per showing; CLICK_EXIT when run out
+    std::vector<int> lookupResults;   // one per FindPrinter; 0 when run out
+    std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
+    std::vector<Showing> showings;
+    size_t nextChoice = 0; // the choice of the next showing
+    int lookups = 0;
+    int transfers = 0;
+    int closeHandlesCalls = 0;
+} script;
+
+UserChoice ChoiceAt(size_t index)
+{
+    return index < script.choices.size() ? script.choices[index] : CLICK_EXIT;
+}
+
+void Post(HWND dialog, UINT message, int id)
+{
+    PostMessageA(dialog, message, message == WM_COMMAND ? MAKEWPARAM(id, BN_CLICKED) : 0, 0);
+}
+
+// Whether the next showing comes up or fails, as the script says.
+void ArmNextShowing() { SimFailCreateDialog(ChoiceAt(script.nextChoice) == DIALOG_FAILS); }
+
+// The user: reads each showing as it comes up and answers it with the script's next choice.
+bool User(HWND dialog, int round)
+{
+    if (round == 0)
+        script.nextChoice++;
+    UserChoice choice = ChoiceAt(script.nextChoice - 1);
+    bool esc = choice == PRESS_ESC_THEN_EXIT || choice == PRESS_ESC_THEN_ACTION;
+    int button = choice == CLICK_ACTION || choice == PRESS_ESC_THEN_ACTION ? IDC_ACTION : IDC_EXIT;
+    if (round == 0) {
+        Showing s;
+        s.uiState = UiState();
+        s.message = SimWindow(GetDlgItem(dialog, IDC_MESSAGE)).text;
+        s.action = SimWindow(GetDlgItem(dialog, IDC_ACTION)).text;
+        s.actionVisible = SimWindow(GetDlgItem(dialog, IDC_ACTION)).visible;
+        s.exitText = SimWindow(GetDlgItem(dialog, IDC_EXIT)).text;
+        s.caption = SimWindow(dialog).text;
+        s.endedByEsc = esc;
+        script.showings.push_back(s);
+        ArmNextShowing();
+        if (esc) {
+            // What the dialog manager sends for Esc, and for Alt+F4 or the close box.
+            Post(dialog, WM_COMMAND, IDCANCEL);
+            Post(dialog, WM_CLOSE, 0);
+            return true;
+        }
+    } else if (round > 1 || !esc) {
+        return false;
+    } else {
+        script.showings.back().endedByEsc = false;
+    }
+    Post(dialog, WM_COMMAND, button);
+    return true;
+}
+
+void ResetDesktop()
+{
+    script = Script();
+    SimUiReset();
+    SimSetModalUser(User);
+}
+
+void RunLoop(HINSTANCE instance)
+{
+    ArmNextShowing();
+    RunUpdateLoop(instance);
+}
+
+std::string Text(UINT id)
+{
+    char text[256] = "";
+    LoadStringA(NULL, id, text, sizeof text);
+    EXPECT_STRNE(text, "") << "string " << id;
+    return text;
+}
+
+} // namespace
+
+// The device link and the transfer, replaced at their boundary.
+LinkConfig DefaultLinkConfig()
+{
+    LinkConfig config = {};
+    strcpy(config.hardwareId, "USB\\VID_7A3D&PID_5E21&MI_01");
+    return config;
+}
+
+int FindPrinter(LinkConfig)
+{
+    size_t at = static_cast<size_t>(script.lookups++);
+    return at < script.lookupResults.size() ? script.lookupResults[at] : 0;
+}
+
+int CloseDeviceHandles()
+{
+    script.closeHandlesCalls++;
+    return 1;
+}
+
+int RunTransferAction(HINSTANCE)
+{
+    size_t at = static_cast<size_t>(script.transfers++);
+    return at < script.transferResults.size() ? script.transferResults[at] : 0;
+}
 
 namespace
 {
@@ -25,9 +158,16 @@ struct LoopCase {
 std::vector<int> StatesShown()
 {
     std::vector<int> states;
-    for (const Showing &s : Desktop().showings)
+    for (const Showing &s : script.showings)
         states.push_back(s.uiState);
     return states;
+}
+
+// Every showing ended by the dialog itself, once.
+void ExpectEveryShowingEndedOnce()
+{
+    EXPECT_EQ(SimUi().endDialogCalls, static_cast<int>(script.showings.size()));
+    EXPECT_EQ(SimUi().modalsAbandoned, 0);
 }
 
 TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
@@ -83,34 +223,33 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
     for (const LoopCase &c : cases) {
         SCOPED_TRACE(c.label);
         ResetDesktop();
-        Desktop().lookupResults = c.lookups;
-        Desktop().transferResults = c.transfers;
-        Desktop().choices = c.choices;
+        script.lookupResults = c.lookups;
+        script.transferResults = c.transfers;
+        script.choices = c.choices;
 
-        RunUpdateLoop(reinterpret_cast<HINSTANCE>(0x400000));
+        RunLoop(reinterpret_cast<HINSTANCE>(0x400000));
 
         EXPECT_EQ(StatesShown(), c.expectedStates);
-        EXPECT_EQ(Desktop().lookups, c.expectedLookups);
-        EXPECT_EQ(Desktop().transfers, c.expectedTransfers);
-        EXPECT_EQ(Desktop().closeHandlesCalls, 1);
-        for (const Showing &s : Desktop().showings) {
-            EXPECT_EQ(s.endDialogCalls, 1) << "state " << s.uiState;
+        EXPECT_EQ(script.lookups, c.expectedLookups);
+        EXPECT_EQ(script.transfers, c.expectedTransfers);
+        EXPECT_EQ(script.closeHandlesCalls, 1);
+        ExpectEveryShowingEndedOnce();
+        for (const Showing &s : script.showings)
             EXPECT_FALSE(s.endedByEsc) << "state " << s.uiState;
-        }
     }
 }
 
 TEST(UpdateLoop, RetryIsUnbounded)
 {
     ResetDesktop();
-    Desktop().choices.assign(1000, CLICK_ACTION);
-    Desktop().choices.push_back(CLICK_EXIT);
+    script.choices.assign(1000, CLICK_ACTION);
+    script.choices.push_back(CLICK_EXIT);
 
-    RunUpdateLoop(nullptr);
+    RunLoop(nullptr);
 
-    EXPECT_EQ(Desktop().lookups, 1001);
-    EXPECT_EQ(Desktop().showings.size(), 1001u);
-    EXPECT_EQ(Desktop().closeHandlesCalls, 1);
+    EXPECT_EQ(script.lookups, 1001);
+    EXPECT_EQ(script.showings.size(), 1001u);
+    EXPECT_EQ(script.closeHandlesCalls, 1);
 }
 
 TEST(UpdateLoop, DialogThatCannotBeCreatedMeansExitEvenAfterRetry)
@@ -120,70 +259,71 @@ TEST(UpdateLoop, DialogThatCannotBeCreatedMeansExitEvenAfterRetry)
         {DIALOG_FAILS},
         {CLICK_ACTION, DIALOG_FAILS},
     };
-    for (const auto &script : scripts) {
+    for (const auto &choices : scripts) {
         ResetDesktop();
-        Desktop().choices = script;
-        Desktop().lookupResults = {0, 0, 0};
+        script.choices = choices;
+        script.lookupResults = {0, 0, 0};
 
-        RunUpdateLoop(nullptr);
+        RunLoop(nullptr);
 
-        EXPECT_EQ(Desktop().lookups, static_cast<int>(script.size()));
-        EXPECT_EQ(Desktop().closeHandlesCalls, 1);
+        EXPECT_EQ(script.lookups, static_cast<int>(choices.size()));
+        EXPECT_EQ(script.closeHandlesCalls, 1);
     }
     ResetDesktop();
-    Desktop().lookupResults = {1, 1};
-    Desktop().transferResults = {0};
-    Desktop().choices = {CLICK_ACTION, DIALOG_FAILS};
-    RunUpdateLoop(nullptr);
-    EXPECT_EQ(Desktop().lookups, 1);
-    EXPECT_EQ(Desktop().transfers, 1);
+    script.lookupResults = {1, 1};
+    script.transferResults = {0};
+    script.choices = {CLICK_ACTION, DIALOG_FAILS};
+    RunLoop(nullptr);
+    EXPECT_EQ(script.lookups, 1);
+    EXPECT_EQ(script.transfers, 1);
 }
 
 TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
 {
     ResetDesktop();
-    Desktop().lookupResults = {0, 1, 1};
-    Desktop().transferResults = {0, 1};
-    Desktop().choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
-    RunUpdateLoop(nullptr);
+    script.lookupResults = {0, 1, 1};
+    script.transferResults = {0, 1};
+    script.choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
+    RunLoop(nullptr);
 
     struct Expected {
         int state;
-        const char *message;
-        const char *action;
+        UINT message;
+        UINT action; // 0: no text
         bool actionVisible;
     } expected[] = {
-        {UI_NOT_FOUND, "Not found text", "&Retry", true},
-        {UI_READY, "Ready text", "&Transfer", true},
-        {UI_FAILED, "Failed text", "&Retry", true},
-        {UI_READY, "Ready text", "&Transfer", true},
-        {UI_DONE, "Done text", "", false},
+        {UI_NOT_FOUND, IDS_NOT_FOUND, IDS_RETRY, true},
+        {UI_READY, IDS_READY, IDS_TRANSFER, true},
+        {UI_FAILED, IDS_FAILED, IDS_RETRY, true},
+        {UI_READY, IDS_READY, IDS_TRANSFER, true},
+        {UI_DONE, IDS_DONE, 0, false},
     };
-    ASSERT_EQ(Desktop().showings.size(), 5u);
+    ASSERT_EQ(script.showings.size(), 5u);
     for (size_t i = 0; i < 5; i++) {
-        const Showing &s = Desktop().showings[i];
+        const Showing &s = script.showings[i];
         SCOPED_TRACE(s.uiState);
         EXPECT_EQ(s.uiState, expected[i].state);
-        EXPECT_EQ(s.message, expected[i].message);
-        EXPECT_EQ(s.action, expected[i].action);
+        EXPECT_EQ(s.message, Text(expected[i].message));
+        EXPECT_EQ(s.action, expected[i].action ? Text(expected[i].action) : "");
         EXPECT_EQ(s.actionVisible, expected[i].actionVisible);
-        EXPECT_EQ(s.exitText, "E&xit");
-        EXPECT_EQ(s.caption, "Update Tool");
+        EXPECT_EQ(s.exitText, Text(IDS_EXIT));
+        EXPECT_EQ(s.caption, Text(IDS_TITLE));
     }
 }
 
 TEST(UpdateDialog, ExitInDoneStateClearsRetryAndActionSetsIt)
 {
     ResetDesktop();
-    Desktop().lookupResults = {1};
-    Desktop().transferResults = {1};
-    Desktop().choices = {CLICK_ACTION, CLICK_EXIT};
-    RunUpdateLoop(nullptr);
+    script.lookupResults = {1};
+    script.transferResults = {1};
+    script.choices = {CLICK_ACTION, CLICK_EXIT};
+    RunLoop(nullptr);
     EXPECT_EQ(RetryRequested(), 0);
 
     ResetDesktop();
-    Desktop().lookupResults = {0};
-    Desktop().choices = {CLICK_ACTION, DIALOG_FAILS};
+    script.lookupResults = {0};
+    script.choices = {CLICK_ACTION, DIALOG_FAILS};
+    ArmNextShowing();
     EXPECT_EQ(ShowUpdateDialog(nullptr, UI_NOT_FOUND), 1);
 }
 
@@ -191,14 +331,14 @@ TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)
 {
     ResetDesktop();
     EXPECT_EQ(RunUpdateTool(nullptr), 0);
-    EXPECT_EQ(Desktop().lookups, 1);
-    EXPECT_EQ(Desktop().showings.size(), 1u);
+    EXPECT_EQ(script.lookups, 1);
+    EXPECT_EQ(script.showings.size(), 1u);
 
     ResetDesktop();
     EXPECT_EQ(RunUpdateTool(nullptr), 0);
-    EXPECT_EQ(Desktop().lookups, 0);
-    EXPECT_TRUE(Desktop().showings.empty());
-    EXPECT_EQ(Desktop().closeHandlesCalls, 0);
+    EXPECT_EQ(script.lookups, 0);
+    EXPECT_TRUE(script.showings.empty());
+    EXPECT_EQ(script.closeHandlesCalls, 0);
     EXPECT_EQ(ClaimSingleInstance(), 0);
 }
 
@@ -219,6 +359,64 @@ TEST(CenterWindow, CentresWithTruncatingHalvesAndNegativeCornersForLargeWindows)
         EXPECT_EQ(p.x, r.x);
         EXPECT_EQ(p.y, r.y);
     }
+}
+
+// CenterWindow's screen cache: each case starts as a process that has not measured yet.
+struct CenterWindowCache : ::testing::Test {
+    HWND window = NULL;
+    void SetUp() override
+    {
+        SimUiReset();
+        ForgetScreenSize();
+        window = SimCreateWindow("Static", NULL, 0, RECT{0, 0, 100, 100});
+    }
+    RECT Rect() { return SimWindow(window).windowRect; }
+    void Place(RECT r) { MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, 0); }
+};
+
+TEST_F(CenterWindowCache, RemeasuresAZeroWidthThenFallsBackAndKeepsTheFallback)
+{
+    // A display that reports a width of 0 leaves the cache empty.
+    SimSetScreenSize(0, 0);
+    CenterWindow(window, 1);
+    EXPECT_EQ(Rect().left, -50);
+    EXPECT_EQ(SimGdi().infoDcsCreated, 1);
+
+    // No display context: 1024 x 768 is cached from then on.
+    SimFailCreateIC(true);
+    Place({5, 7, 1105, 107});
+    CenterWindow(window, 1);
+    EXPECT_EQ(Rect().left, 512 - 550);
+    EXPECT_EQ(Rect().top, 384 - 50);
+    EXPECT_EQ(Rect().right - Rect().left, 1100);
+
+    SimFailCreateIC(false);
+    SimSetScreenSize(1920, 1080);
+    Place({0, 0, 600, 200});
+    CenterWindow(window, 1);
+    EXPECT_EQ(Rect().left, 212);
+    EXPECT_EQ(Rect().top, 284);
+    EXPECT_EQ(SimGdi().infoDcsCreated, 1);
+    EXPECT_EQ(SimGdi().infoDcsDeleted, 1);
+
+    // Any mode but 1 keeps the position.
+    Place({3, 4, 103, 54});
+    CenterWindow(window, 0);
+    EXPECT_EQ(Rect().left, 3);
+    EXPECT_EQ(Rect().top, 4);
+}
+
+TEST_F(CenterWindowCache, AMeasuredScreenIsKept)
+{
+    SimSetScreenSize(1920, 1080);
+    Place({5, 7, 605, 207});
+    CenterWindow(window, 1);
+    EXPECT_EQ(Rect().left, 660);
+    EXPECT_EQ(Rect().top, 440);
+    SimSetScreenSize(800, 1080);
+    CenterWindow(window, 1);
+    EXPECT_EQ(Rect().left, 660);
+    EXPECT_EQ(SimGdi().infoDcsCreated, 1);
 }
 
 } // namespace

@@ -20,7 +20,7 @@ class DeviceLinkTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        CloseDeviceHandles();
+        ResetLink();
         SimKernelReset();
     }
 
@@ -53,7 +53,7 @@ class DeviceLinkTest : public ::testing::Test
 };
 
 // The record the tool looks with. Built here rather than by DefaultLinkConfig, whose kind
-// follows the last lookup of the process.
+// follows the last lookup.
 inline LinkConfig ConfigOfKind(int kind)
 {
     LinkConfig config = {};

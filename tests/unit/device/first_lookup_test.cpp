@@ -1,5 +1,5 @@
-// The first lookups of a process: the default record, and the Windows version classified once
-// (except while it classifies as -1) choosing how each hardware-ID list is read.
+// The first lookups of a link that has not looked yet: the default record, and the Windows version
+// classified once (except while it classifies as -1) choosing how each hardware-ID list is read.
 #include "device_fixture.h"
 
 namespace

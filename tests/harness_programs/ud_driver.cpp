@@ -576,15 +576,27 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     return 1;
 }
 
+// Keeps the session's desktop in use until killed. Wine closes a desktop one second after the
+// last program on it left, and a program that opened it at that moment is left on a desktop
+// being torn down, while the programs after it get a new one: the tool's dialog then never
+// appears to the driver. The desktop window is made now, before any tool starts.
+static int CommandHold()
+{
+    HWND desktop = GetDesktopWindow();
+    printf("{\"event\":\"holding\",\"desktop\":\"%p\"}\n", (void *)desktop);
+    fflush(stdout);
+    Sleep(INFINITE);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     Options options;
     if (argc < 2 || !ParseOptions(argc, argv, argc > 2 && argv[2][0] != '-' ? 3 : 2, &options)) {
-        fprintf(
-            stderr,
-            "usage: ud_driver snapshot | devices | wait | escape | click action|exit | transfer "
-            "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-            "[--ask-end-session] [--msaa]\n");
+        fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
+                        "transfer | hold "
+                        "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
+                        "[--ask-end-session] [--msaa]\n");
         return 2;
     }
     const char *command = argv[1];
@@ -592,6 +604,8 @@ int main(int argc, char **argv)
         return CommandSnapshot();
     if (strcmp(command, "devices") == 0)
         return CommandDevices();
+    if (strcmp(command, "hold") == 0)
+        return CommandHold();
     if (strcmp(command, "wait") == 0)
         return CommandWait(options);
     if (strcmp(command, "transfer") == 0)
