@@ -54,6 +54,16 @@ static void PutJsonText(const char *ansi)
     putchar('"');
 }
 
+// Another process's window text is read from the server; when the window goes in the middle,
+// Wine leaves whatever was in its buffer (seen as "o4"). A text is kept only when the window
+// outlived the read.
+static void ReadText(HWND window, char *text, int size)
+{
+    text[0] = '\0';
+    if (window != NULL && (GetWindowTextA(window, text, size) <= 0 || !IsWindow(window)))
+        text[0] = '\0';
+}
+
 static void PutWindowText(HWND window)
 {
     char text[1024];
@@ -407,10 +417,7 @@ static int CommandTransfer(const Options &options)
         }
         if (progressSeen && !progressGone) {
             char text[64];
-            text[0] = '\0';
-            HWND frame = GetDlgItem(progress, IDC_PROGRESS_FRAME);
-            if (frame != NULL)
-                GetWindowTextA(frame, text, sizeof text);
+            ReadText(GetDlgItem(progress, IDC_PROGRESS_FRAME), text, sizeof text);
             int changed = 0;
             if (text[0] != '\0' && strcmp(text, frameText) != 0 && percentCount < 256) {
                 lstrcpynA(frameText, text, sizeof frameText);
@@ -419,8 +426,7 @@ static int CommandTransfer(const Options &options)
                 changed = 1;
             }
             char line[1024];
-            line[0] = '\0';
-            GetWindowTextA(GetDlgItem(progress, IDC_PROGRESS_TEXT), line, sizeof line);
+            ReadText(GetDlgItem(progress, IDC_PROGRESS_TEXT), line, sizeof line);
             if (line[0] != '\0' && strcmp(line, lineText) != 0) {
                 lstrcpynA(lineText, line, sizeof lineText);
                 printf("{\"event\":\"progress-text\",\"ms\":%.1f,\"sinceFrameMs\":%.1f,\"text\":",

@@ -173,7 +173,9 @@ class Receiver:
     def _loop(self):
         poller = select.poll()
         poller.register(self.fd, select.POLLIN)
-        started = time.monotonic()
+        # The rate counts from the first byte: counted from the receiver's creation, the time
+        # before the tool writes would be read at full speed, past any pause a test asks for.
+        started = None
         while not self.quit and self.fd is not None:
             if not self.running.wait(0.05):
                 continue
@@ -190,6 +192,8 @@ class Receiver:
             except OSError:
                 chunk = b""
             if chunk:
+                if started is None:
+                    started = time.monotonic()
                 with self.lock:
                     self.data += chunk
                 if self.stop_after is not None and self.count() >= self.stop_after:
