@@ -276,13 +276,6 @@ int PumpProgressMessages()
 {
     MSG message;
 
-    // With no owner the filter is empty, so this takes every message of the thread.
-    while (PeekMessageA(&message, ownerWindow, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-        if (!IsDialogMessageA(ownerWindow, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
     while (!cancelRequested) {
         if (!PeekMessageA(&message, progressWindow, 0, 0, pumpFlags))
             break;
@@ -290,6 +283,17 @@ int PumpProgressMessages()
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
+    }
+    // Last, so that the caller's wait sees every message that arrives after it: a peek marks
+    // what it leaves in the queue as seen, and a wait for input wakes only for new messages.
+    // Peeked before the filtered loop, a message for another window arriving in between (a
+    // screen reader's call into the bar) lay there until the printer moved again. With no
+    // owner the filter is empty, so this takes every message of the thread.
+    while (PeekMessageA(&message, ownerWindow, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+        if (!IsDialogMessageA(ownerWindow, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
     }
     return cancelRequested ? 0 : 1;
 }
