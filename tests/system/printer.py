@@ -123,6 +123,7 @@ class Receiver:
         self.running.set()
         self.quit = False
         self.closed_at = None
+        self.paced_from = None
         self.slave = None
         if kind == "fifo":
             self.path = os.path.join(directory, name + ".fifo")
@@ -147,6 +148,7 @@ class Receiver:
         self.running.clear()
 
     def resume(self):
+        self.paced_from = None
         self.running.set()
 
     def wait_for(self, count, timeout):
@@ -173,9 +175,6 @@ class Receiver:
     def _loop(self):
         poller = select.poll()
         poller.register(self.fd, select.POLLIN)
-        # The rate counts from the first byte: counted from the receiver's creation, the time
-        # before the tool writes would be read at full speed, past any pause a test asks for.
-        started = None
         while not self.quit and self.fd is not None:
             if not self.running.wait(0.05):
                 continue
@@ -192,8 +191,6 @@ class Receiver:
             except OSError:
                 chunk = b""
             if chunk:
-                if started is None:
-                    started = time.monotonic()
                 with self.lock:
                     self.data += chunk
                 if self.stop_after is not None and self.count() >= self.stop_after:
@@ -202,7 +199,13 @@ class Receiver:
                     self.fd = None
                     return
                 if self.rate:
-                    ahead = self.count() / self.rate - (time.monotonic() - started)
+                    # The rate counts from the first byte and from each resume: time before the
+                    # tool writes, or spent paused, would otherwise be read at full speed, past a
+                    # pause a test asks for or past the dialog a test reads after one.
+                    now = time.monotonic()
+                    if self.paced_from is None:
+                        self.paced_from = now - (self.count() - len(chunk)) / self.rate
+                    ahead = self.count() / self.rate - (now - self.paced_from)
                     if ahead > 0:
                         time.sleep(ahead)
                 continue
