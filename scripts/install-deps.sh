@@ -7,7 +7,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 # Both toolchains always: the product is 32-bit, and its 64-bit build runs the Wine tests on a
 # machine that runs no 32-bit code. 32-bit Wine only where it can run.
-wine_arch=$(bash "$(dirname "$0")/wine-arch.sh")
+wine_arch=$(bash "$(dirname "$0")/wine-arch.sh" --kernel)
 pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-format
       osslsigncode openssl
       g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
@@ -36,6 +36,19 @@ if [ "$wine_arch" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i
     $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${need[@]}"
+# A mirror caught mid-sync fails one index now and then (seen: the security suite's i386 list):
+# try again, and go on with what was read if it still fails, as the install then says what is missing.
+for try in 1 2 3; do
+    $SUDO apt-get update -q && break
+    [ "$try" = 3 ] && echo "apt-get update failed three times; installing from the lists it has" >&2
+    sleep $((try * 5))
+done
+if ! $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"; then
+    # Without 32-bit Wine the Wine tests take the 64-bit way (scripts/wine-arch.sh says so).
+    rest=()
+    for p in "${need[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
+    [ ${#rest[@]} -lt ${#need[@]} ] || exit 1
+    echo "32-bit Wine could not be installed: the Wine tests run the 64-bit build" >&2
+    $SUDO apt-get install -y -q --no-install-recommends "${rest[@]}"
+fi
 ensure_locales

@@ -2,7 +2,8 @@
 # Prints which Wine the system tests use on this machine: win32 where the kernel runs 32-bit x86
 # programs, so that the product itself (the 32-bit UpdateTool.exe) runs under Wine; win64 where
 # it refuses them, and the tests run the 64-bit build of the same sources under 64-bit Wine.
-# Asked of the kernel, not of Wine, so that it also answers before Wine is installed.
+# Asked of the kernel, not of Wine, so that it also answers before Wine is installed; --kernel
+# answers for the kernel alone, whatever Wine is installed.
 # UPDATE_TOOL_WINE_ARCH=win64 takes the 64-bit way on any machine (to try it where both run).
 set -euo pipefail
 
@@ -26,4 +27,8 @@ trap 'rm -f "$probe"' EXIT
     printf '\270\001\000\000\000\061\333\315\200'                     # mov eax,1; xor ebx,ebx; int 0x80
 } >"$probe"
 chmod +x "$probe"
-if "$probe" 2>/dev/null; then echo win32; else echo win64; fi
+"$probe" 2>/dev/null || { echo win64; exit 0; }
+[ "${1:-}" = --kernel ] && { echo win32; exit 0; }
+# The kernel runs 32-bit code, but 32-bit Wine may not install (an i386 index the mirror served
+# stale once): once Wine is installed without its 32-bit loader, the 64-bit way is the one left.
+if [ -x /usr/lib/wine/wine64 ] && [ ! -x /usr/lib/wine/wine ]; then echo win64; else echo win32; fi
