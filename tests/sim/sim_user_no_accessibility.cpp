@@ -5,3 +5,5 @@
 LRESULT AnswerBarAccessible(HWND, WPARAM, LPARAM) { return 0; }
 
 void ReleaseBarAccessible() {}
+
+void SetBarValue(const char *) {}
