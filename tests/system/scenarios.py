@@ -9,6 +9,7 @@ tree is created once per test run by --create-prefix and reused by every group.
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import time
 import traceback
@@ -232,9 +233,19 @@ def progress_seen(ctx):
     ctx.printers.remove_all()
     rx = ctx.receiver("target", rate=500_000)
     ctx.printers.plug(TARGET, rx.path)
-    proc = ctx.session.start_tool(ctx.exe, "tool-texts", extra_env=TEXT_TRACE_ENV)
+    # Run from a folder of its own beside a planted oleacc.dll, as a download folder may hold,
+    # which Wine is told to prefer to its own.
+    folder = os.path.join(ctx.session.log_dir, "planted")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    shutil.copy(os.path.join(ctx.session.programs, "planted", "oleacc.dll"), folder)
+    overrides = ctx.session.env["WINEDLLOVERRIDES"] + ";oleacc=n,b"
+    proc = ctx.session.start_tool(shutil.copy(ctx.exe, folder), "tool-texts",
+                                  extra_env=dict(TEXT_TRACE_ENV, WINEDLLOVERRIDES=overrides))
     wait_dialog(ctx, "ready")
     events = transfer(ctx, "--msaa")
+    check(not os.path.exists(os.path.join(folder, "loaded.mark")),
+          "the oleacc.dll planted beside the tool was loaded")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
@@ -416,8 +427,14 @@ def session_waits_for_transfer(ctx):
 def expect_read_as_progress_bar(ctx, events, rising):
     """An MSAA client in another process read a progress bar (role 48) named by the text line,
     valued by the drawn percentage (climbing, if rising), heard of the changes, and got failure
-    from the object it held once the dialog had gone. The readings the dialog's end left whole."""
+    from the object it held once the dialog had gone. The readings the dialog's end left whole.
+    It found the bar's window and its parent, the dialog's window object, named by the caption;
+    the bar is focusable, and focused while the dialog is in front."""
     found, after = last(events, "msaa-object"), last(events, "msaa-after")
+    state = found.get("state", 0)
+    check(found.get("window") and found.get("parentWindow") and
+          found.get("parentName") == ctx.strings["IDS_TITLE"] and state & 0x100000 and
+          bool(state & 0x4) == found["focus"], "MSAA: the bar's place %s" % found)
     read = [e for e in events if e["event"] == "msaa" and e["name"] and e["value"]]
     values = [int(e["value"][:-1]) for e in read if re.fullmatch(r"\d+%", e["value"])]
     check(found["hr"] == 0 and found["role"] == 48 and len(values) == len(read) > 0 and
