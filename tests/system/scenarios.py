@@ -504,8 +504,46 @@ def printer_holds(ctx, resume_after):
     exit_tool(ctx, proc)
 
 
+def printer_holds_header(ctx, seconds, shot=None):
+    """The printer takes no byte of the header for seconds (as while it erases its flash for
+    the length announced): within 3.5 s of the click the progress dialog is up with the busy
+    notice over an empty bar (a screenshot named shot, on a screen), answering WM_NULL; once
+    bytes move the transfer's text is back, and the bytes arrive exact."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("held-header", rate=1_000_000)
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready", "tool-held-header")
+    rx.hold_next_write()
+    drv = follow_transfer(ctx, TRANSFER_TIMEOUT + seconds)
+    held_from = time.monotonic()
+    while '"progress-text"' not in log_text(drv) and time.monotonic() < held_from + seconds:
+        time.sleep(0.05)
+    if shot:
+        screenshot(ctx, shot)
+    time.sleep(max(0, held_from + seconds - time.monotonic()))
+    check(rx.count() == 0, "the printer took %d bytes while it held the header" % rx.count())
+    rx.resume()
+    events = driver_events(drv, TRANSFER_TIMEOUT)
+    moving, busy = ctx.strings["IDS_TRANSFERRING"], ctx.strings["IDS_PRINTER_BUSY"]
+    up, lines = last(events, "progress"), [e for e in events if e["event"] == "progress-text"]
+    told = next((e["ms"] for e in lines if e["text"] == busy), None)
+    check(up and up["ms"] <= 3500 and up["frameText"] == "0% " and told is not None and
+          told <= 3500 and lines[-1]["text"] == moving,
+          "while the header was held: progress dialog %s; texts %s" % (up, lines))
+    pings = last(events, "pings")
+    check(pings["count"] > 0 and pings["unanswered"] == 0 and pings["hung"] == 0,
+          "the progress dialog stopped answering: %s" % pings)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    ctx.note("header held %d s: progress dialog up %.0f ms and the notice read %.0f ms after the "
+             "click, at %s; WM_NULL answered within %.0f ms" %
+             (seconds, up["ms"], told, up["frameText"].strip(), pings["longestMs"]))
+    exit_tool(ctx, proc)
+
+
 def printer_pauses(ctx):
     printer_holds(ctx, 10)
+    printer_holds_header(ctx, 10)
 
 
 def printer_stops(ctx):
@@ -660,7 +698,8 @@ def shoot_progress(ctx, rx, name, part, busy, **colours):
 
 
 def screenshots(ctx):
-    """Not found, ready, progress at mid-bar, done, and failed, as the user sees them."""
+    """Not found, ready, progress at mid-bar, done, busy on the header, and failed, as the user
+    sees them."""
     ctx.printers.remove_all()
     proc, _ = start_tool(ctx, "not_found")
     screenshot(ctx, "not-found")
@@ -676,6 +715,8 @@ def screenshots(ctx):
     expect_received(ctx, rx)
     screenshot(ctx, "done")
     exit_tool(ctx, proc)
+
+    printer_holds_header(ctx, 5, shot="header-busy")
 
     ctx.printers.plug(TARGET, "/dev/full")
     proc, _ = start_tool(ctx, "ready", "tool-failing")
