@@ -180,7 +180,7 @@ def own_interface_opened(ctx):
 
 def older_windows(ctx):
     """The ready state on the versions whose hardware-ID read differs (98, Me) and on 2000, XP;
-    on 98 a whole transfer too."""
+    on 98 a whole transfer too, and one whose write fails part-way."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     ctx.printers.plug(OTHER, None)
@@ -200,6 +200,10 @@ def older_windows(ctx):
                 expect_received(ctx, rx)
             exit_tool(ctx, proc)
             seen.append("%s %d.%d" % (version, *expected))
+        # A blocking write on 98 that fails part-way: the failed state, and Retry sends the
+        # whole stream again from the header.
+        ctx.session.set_windows_version("win98")
+        unplugged_mid_image(ctx, back=True)
     finally:
         ctx.session.set_windows_version(None)
     ctx.note("ready on " + ", ".join(seen))
