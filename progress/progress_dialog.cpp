@@ -119,7 +119,7 @@ static void ShowPercentInFrame(HWND window)
 {
     DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)run.percentText);
     SetBarValue(run.percentText);
-    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+    NotifyBarChange(window, EVENT_OBJECT_VALUECHANGE);
 }
 
 // Makes the memory context and bitmap the bar is drawn in; 0, with nothing held, when either
@@ -280,7 +280,7 @@ void ProgressShowBusy(int busy)
     if (busy)
         LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, notice, sizeof notice);
     SetDlgItemTextA(run.progressWindow, IDC_PROGRESS_TEXT, busy ? notice : run.captionText);
-    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, run.progressWindow, OBJID_CLIENT, CHILDID_SELF);
+    NotifyBarChange(run.progressWindow, EVENT_OBJECT_NAMECHANGE);
     // On screen now: the wait that follows may not run the paint for a while.
     UpdateWindow(run.progressWindow);
 }
