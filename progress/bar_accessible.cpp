@@ -38,11 +38,18 @@ struct BarAccessible {
     HWND window;
 };
 
-static AccessibilityCalls calls = {0, 0, NULL, NULL, NULL};
-static int notifyTried = 0;
-static NotifyWinEventCall notifyWinEvent = NULL;
-// The object the open dialog handed out, one reference held by the dialog.
-static BarAccessible *dialogBar = NULL;
+// What the progress dialog's bar is for screen readers, kept between the dialog's calls and a
+// client's: the calls found, the object the open dialog handed out (one reference held by the
+// dialog), and the value it reports, as drawn.
+struct BarAccessibility {
+    AccessibilityCalls calls;
+    int notifyTried;
+    NotifyWinEventCall notifyWinEvent;
+    BarAccessible *dialogBar;
+    char value[64];
+};
+
+static BarAccessibility accessibility = {{0, 0, NULL, NULL, NULL}, 0, NULL, NULL, ""};
 
 // Spelled out: the IID_IAccessible a MinGW link finds can be a DLL's data of that name, not
 // the GUID.
@@ -86,19 +93,22 @@ static FARPROC SystemModuleFunction(const char *moduleName, const char *name)
 
 static int LoadAccessibilityCalls()
 {
-    if (calls.tried)
-        return calls.ready;
-    calls.tried = 1;
-    calls.lresultFromObject = (LresultFromObjectCall)(void (*)(void))SystemModuleFunction(
-        "oleacc.dll", "LresultFromObject");
-    calls.objectFromWindow = (ObjectFromWindowCall)(void (*)(void))SystemModuleFunction(
-        "oleacc.dll", "AccessibleObjectFromWindow");
-    calls.sysAllocString =
+    if (accessibility.calls.tried)
+        return accessibility.calls.ready;
+    accessibility.calls.tried = 1;
+    accessibility.calls.lresultFromObject =
+        (LresultFromObjectCall)(void (*)(void))SystemModuleFunction("oleacc.dll",
+                                                                    "LresultFromObject");
+    accessibility.calls.objectFromWindow =
+        (ObjectFromWindowCall)(void (*)(void))SystemModuleFunction("oleacc.dll",
+                                                                   "AccessibleObjectFromWindow");
+    accessibility.calls.sysAllocString =
         (SysAllocStringCall)(void (*)(void))SystemModuleFunction("oleaut32.dll", "SysAllocString");
     CoInitializeCall coInitialize =
         (CoInitializeCall)(void (*)(void))SystemModuleFunction("ole32.dll", "CoInitialize");
-    if (calls.lresultFromObject == NULL || calls.objectFromWindow == NULL ||
-        calls.sysAllocString == NULL || coInitialize == NULL)
+    if (accessibility.calls.lresultFromObject == NULL ||
+        accessibility.calls.objectFromWindow == NULL ||
+        accessibility.calls.sysAllocString == NULL || coInitialize == NULL)
         return 0;
     // A single-threaded apartment, kept for the rest of the run: a client's calls then arrive
     // as messages of this thread, which the transfer's waits run, and never meet the dialog
@@ -106,8 +116,8 @@ static int LoadAccessibilityCalls()
     // the calls come on threads of their own; under Wine such a call, asking the dialog for its
     // text while the dialog told the client of a change, held both for good.
     HRESULT joined = coInitialize(NULL);
-    calls.ready = SUCCEEDED(joined);
-    return calls.ready;
+    accessibility.calls.ready = SUCCEEDED(joined);
+    return accessibility.calls.ready;
 }
 
 static BarAccessible *BarOf(IAccessible *object) { return (BarAccessible *)object; }
@@ -184,23 +194,27 @@ static HRESULT NoText(IAccessible *object, VARIANT child, BSTR *out)
     return IsSelf(child) ? S_FALSE : E_INVALIDARG;
 }
 
-// A window's ANSI text as a new BSTR, cut at its first trailing blank when trim is set.
-static HRESULT WindowTextAsBstr(HWND window, int trim, BSTR *out)
+// ANSI text as a new BSTR, cut at its first trailing blank when trim is set.
+static HRESULT TextAsBstr(const char *text, int trim, BSTR *out)
 {
-    char text[256];
+    char copy[256];
     WCHAR wide[256];
-    int length = GetWindowTextA(window, text, sizeof text);
-    while (trim && length > 0 && text[length - 1] == ' ')
+    lstrcpynA(copy, text, sizeof copy);
+    int length = lstrlenA(copy);
+    while (trim && length > 0 && copy[length - 1] == ' ')
         length -= 1;
-    text[length] = '\0';
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256) == 0)
+    copy[length] = '\0';
+    if (MultiByteToWideChar(CP_ACP, 0, copy, -1, wide, 256) == 0)
         wide[0] = 0;
-    *out = calls.sysAllocString(wide);
+    *out = accessibility.calls.sysAllocString(wide);
     return *out != NULL ? S_OK : E_OUTOFMEMORY;
 }
 
-static HRESULT ControlText(IAccessible *object, VARIANT child, int id, BSTR *out)
+// The name (the dialog's text line as it stands: the transfer, or the printer's pause) or the
+// value (the percentage as drawn: "52% " is said "52%").
+static HRESULT BarText(IAccessible *object, VARIANT child, int value, BSTR *out)
 {
+    char text[256];
     if (out == NULL)
         return E_POINTER;
     *out = NULL;
@@ -209,7 +223,10 @@ static HRESULT ControlText(IAccessible *object, VARIANT child, int id, BSTR *out
         return goneResult;
     if (!IsSelf(child))
         return E_INVALIDARG;
-    return WindowTextAsBstr(GetDlgItem(window, id), id == IDC_PROGRESS_FRAME, out);
+    if (value)
+        return TextAsBstr(accessibility.value, 1, out);
+    GetDlgItemTextA(window, IDC_PROGRESS_TEXT, text, sizeof text);
+    return TextAsBstr(text, 0, out);
 }
 
 // The dialog's window object, which the system makes: a client walking up from the bar reaches
@@ -222,7 +239,8 @@ static HRESULT STDMETHODCALLTYPE GetParent(IAccessible *object, IDispatch **out)
     HWND window = BarOf(object)->window;
     if (window == NULL)
         return goneResult;
-    return calls.objectFromWindow(window, (DWORD)OBJID_WINDOW, dispatchId, (void **)out);
+    return accessibility.calls.objectFromWindow(window, (DWORD)OBJID_WINDOW, dispatchId,
+                                                (void **)out);
 }
 
 static HRESULT STDMETHODCALLTYPE GetChildCount(IAccessible *object, LONG *count)
@@ -241,16 +259,14 @@ static HRESULT STDMETHODCALLTYPE GetChild(IAccessible *, VARIANT, IDispatch **ou
     return E_INVALIDARG;
 }
 
-// The name is what the dialog says now: the transfer, or the printer's pause.
 static HRESULT STDMETHODCALLTYPE GetName(IAccessible *object, VARIANT child, BSTR *out)
 {
-    return ControlText(object, child, IDC_PROGRESS_TEXT, out);
+    return BarText(object, child, 0, out);
 }
 
-// The value is the percentage as drawn, which the frame's text carries ("52% " shows "52%").
 static HRESULT STDMETHODCALLTYPE GetValue(IAccessible *object, VARIANT child, BSTR *out)
 {
-    return ControlText(object, child, IDC_PROGRESS_FRAME, out);
+    return BarText(object, child, 1, out);
 }
 
 static HRESULT STDMETHODCALLTYPE GetDescription(IAccessible *object, VARIANT child, BSTR *out)
@@ -438,15 +454,20 @@ static const IOleWindowVtbl windowVtable = {
 
 void NotifyBarChange(HWND dialog, DWORD event)
 {
-    if (!notifyTried) {
-        notifyTried = 1;
+    if (!accessibility.notifyTried) {
+        accessibility.notifyTried = 1;
         HMODULE user = GetModuleHandleA("user32.dll");
         if (user != NULL)
-            notifyWinEvent =
+            accessibility.notifyWinEvent =
                 (NotifyWinEventCall)(void (*)(void))GetProcAddress(user, "NotifyWinEvent");
     }
-    if (notifyWinEvent != NULL)
-        notifyWinEvent(event, dialog, OBJID_CLIENT, CHILDID_SELF);
+    if (accessibility.notifyWinEvent != NULL)
+        accessibility.notifyWinEvent(event, dialog, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void SetBarValue(const char *percentText)
+{
+    lstrcpynA(accessibility.value, percentText, sizeof accessibility.value);
 }
 
 LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId)
@@ -455,27 +476,29 @@ LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId)
     if ((DWORD)objectId != (DWORD)OBJID_CLIENT || !LoadAccessibilityCalls())
         return 0;
     // An object of an earlier dialog that was never released must not speak for this one.
-    if (dialogBar != NULL && dialogBar->window != dialog)
+    if (accessibility.dialogBar != NULL && accessibility.dialogBar->window != dialog)
         ReleaseBarAccessible();
-    if (dialogBar == NULL) {
-        dialogBar = (BarAccessible *)HeapAlloc(GetProcessHeap(), 0, sizeof(BarAccessible));
-        if (dialogBar == NULL)
+    if (accessibility.dialogBar == NULL) {
+        accessibility.dialogBar =
+            (BarAccessible *)HeapAlloc(GetProcessHeap(), 0, sizeof(BarAccessible));
+        if (accessibility.dialogBar == NULL)
             return 0;
-        dialogBar->vtable = &barVtable;
-        dialogBar->windowVtable = &windowVtable;
-        dialogBar->references = 1;
-        dialogBar->window = dialog;
+        accessibility.dialogBar->vtable = &barVtable;
+        accessibility.dialogBar->windowVtable = &windowVtable;
+        accessibility.dialogBar->references = 1;
+        accessibility.dialogBar->window = dialog;
     }
-    LRESULT answer = calls.lresultFromObject(accessibleId, flags, (LPUNKNOWN)dialogBar);
+    LRESULT answer = accessibility.calls.lresultFromObject(accessibleId, flags,
+                                                           (LPUNKNOWN)accessibility.dialogBar);
     // A failure is an HRESULT: the window then answers as it would without the object.
     return FAILED((HRESULT)answer) ? 0 : answer;
 }
 
 void ReleaseBarAccessible()
 {
-    if (dialogBar == NULL)
+    if (accessibility.dialogBar == NULL)
         return;
-    dialogBar->window = NULL;
-    Release((IAccessible *)dialogBar);
-    dialogBar = NULL;
+    accessibility.dialogBar->window = NULL;
+    Release((IAccessible *)accessibility.dialogBar);
+    accessibility.dialogBar = NULL;
 }

@@ -21,7 +21,8 @@ int ProgressStep(DWORD total, DWORD current);
 // connected (busy 1), or puts the open's text back (busy 0). Nothing when the dialog is gone.
 void ProgressShowBusy(int busy);
 
-// Runs every pending message of the thread, then the dialog's while no cancel is requested:
+// Runs the dialog's pending messages while no cancel is requested, then every other pending
+// message of the thread, last so that a wait that follows wakes for whatever arrives after it:
 // whoever waits runs it when a message arrives. 1 when no cancel is requested, 0 when one is.
 int PumpProgressMessages();
 

@@ -5,38 +5,54 @@
 #include "resources/resource.h"
 #include "ui_shared/ui_shared.h"
 
-static int nestingCount = 0;
-static HWND progressWindow = NULL;
+// One progress dialog, from the outermost open to its close: what the open, the steps, the
+// pump and the dialog's procedure share. Kept between calls because the transfer opens the
+// dialog, steps it and pumps it in separate calls, and the procedure runs inside all of them.
+struct ProgressRun {
+    int nestingCount;
+    HWND progressWindow;
+    int cancelRequested;
+    int cancelEnabled;
+    DWORD lastStep;
+    HCURSOR savedCursor;
+    char captionText[80];
+    char percentFormat[20];
+    // The percentage the window shows, and its text: made once when a step changes it, then
+    // drawn, set as the frame's text and handed to screen readers as it is. Under Wine every
+    // call that reaches the window costs more than a fast link takes for a chunk, so the bar
+    // is painted only when the percentage changes, and never more than a percentage behind.
+    int shownPercent;
+    // Far more than "-2147483648% " needs, so a longer translated format still fits.
+    char percentText[64];
+};
+
+// What draws the bar, made when the dialog starts and released when it closes: its place in
+// the dialog, its colours and the memory context and bitmap it is drawn in. Under Wine,
+// making and deleting those took longer than a 4 KB piece at 32 MB/s, for every new percentage.
+struct BarPainter {
+    RECT filledRect;
+    RECT emptyRect;
+    int barWidth;
+    int barHeight;
+    int textX;
+    int textY;
+    HBRUSH windowBrush;
+    HBRUSH barBrush;
+    HDC barMemory;
+    HBITMAP barBitmap;
+    HGDIOBJ barOldBitmap;
+};
+
+static const ProgressRun noRun = {0, NULL, 0, 0, 0, NULL, "", "", -1, ""};
+static ProgressRun run = noRun;
+static BarPainter painter;
+// The owner outlives every dialog: it is named once, before any open.
 static HWND ownerWindow = NULL;
-static int cancelRequested = 0;
-static DWORD lastStep = 0;
-static int cancelEnabled = 0;
-static char captionText[80];
-// Far more than "-2147483648% " needs, so a longer translated format still fits.
-static char percentText[64];
-static HCURSOR savedCursor = NULL;
-static HBRUSH windowBrush = NULL;
-static HBRUSH barBrush = NULL;
-static char percentFormat[20];
-// The bar drawn off screen: a memory context holding a bitmap of the bar's size, made at the
-// first paint of a dialog and kept until it closes. Under Wine, making and deleting them took
-// longer than a 4 KB piece at 32 MB/s, for every new percentage.
-static HDC barMemory = NULL;
-static HBITMAP barBitmap = NULL;
-static HGDIOBJ barOldBitmap = NULL;
-static RECT filledRect = {0, 0, 0, 0};
-static RECT emptyRect = {0, 0, 0, 0};
-static int barWidth = 0;
-static int barHeight = 0;
-static int textX = 0;
-static int textY = 0;
-static int stepScale = 100;
-static int stepOffset = 0;
-static WORD pumpFlags = PM_REMOVE | PM_NOYIELD;
-// The percentage the window shows: the bar is painted and the frame's text set only when it
-// changes, so the bar is never more than a percentage behind. Under Wine every call that
-// reaches the window costs more than a fast link takes for a chunk.
-static int shownPercent = -1;
+
+// The whole run spans the bar.
+static const int stepScale = 100;
+static const int stepOffset = 0;
+static const UINT pumpFlags = PM_REMOVE | PM_NOYIELD;
 
 // The widest percentage the bar shows: the text is centred once, for this width.
 static const char referencePercent[] = "100%";
@@ -84,25 +100,25 @@ static RECT InnerBarRect(RECT frame)
     return inner;
 }
 
-// The format comes from the string table, loaded once per dialog, so a failed load yields an
-// empty text.
-static void FormatPercent(char *out, int percent)
+// The one place the shown percentage and its text are made, once for each new value; the
+// painter, the frame and screen readers all take this text. The format comes from the string
+// table, loaded once per dialog, so a failed load yields an empty text.
+static void SetShownPercent(int percent)
 {
-    out[0] = '\0';
-    wsprintfA(out, percentFormat, percent);
+    run.shownPercent = percent;
+    run.percentText[0] = '\0';
+    wsprintfA(run.percentText, run.percentFormat, percent);
 }
 
-// The bar is painted by hand: the frame control's text carries the same percentage, which is
-// the value screen readers are given, and told of as it changes. A black-frame static never
-// draws its text, and some static implementations (Wine's) drop WM_SETTEXT for it altogether,
-// so the text is stored through the default window procedure, which every window's text
-// lives in.
-static void ShowPercentInFrame(HWND window, int percent)
+// The bar is painted by hand: the frame control's text carries the same percentage for a
+// reader of the dialog's controls, and screen readers are given it as the bar's value and
+// told of it as it changes. A black-frame static never draws its text, and some static
+// implementations (Wine's) drop WM_SETTEXT for it altogether, so the text is stored through
+// the default window procedure, which every window's text lives in.
+static void ShowPercentInFrame(HWND window)
 {
-    char text[sizeof percentText];
-    FormatPercent(text, percent);
-    DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)text);
-    shownPercent = percent;
+    DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)run.percentText);
+    SetBarValue(run.percentText);
     NotifyBarChange(window, EVENT_OBJECT_VALUECHANGE);
 }
 
@@ -110,61 +126,62 @@ static void ShowPercentInFrame(HWND window, int percent)
 // cannot be made.
 static int MakeBarMemory(HDC screen)
 {
-    barMemory = CreateCompatibleDC(screen);
-    if (barMemory == NULL)
+    painter.barMemory = CreateCompatibleDC(screen);
+    if (painter.barMemory == NULL)
         return 0;
     // Compatible with the screen, not with the memory context, whose default bitmap is
     // monochrome.
-    barBitmap = CreateCompatibleBitmap(screen, barWidth, barHeight);
-    if (barBitmap == NULL) {
-        DeleteDC(barMemory);
-        barMemory = NULL;
+    painter.barBitmap = CreateCompatibleBitmap(screen, painter.barWidth, painter.barHeight);
+    if (painter.barBitmap == NULL) {
+        DeleteDC(painter.barMemory);
+        painter.barMemory = NULL;
         return 0;
     }
-    barOldBitmap = SelectObject(barMemory, barBitmap);
-    SetBkMode(barMemory, TRANSPARENT);
+    painter.barOldBitmap = SelectObject(painter.barMemory, painter.barBitmap);
+    SetBkMode(painter.barMemory, TRANSPARENT);
     // The context's default black would vanish over the empty part in a dark scheme.
-    SetTextColor(barMemory, GetSysColor(COLOR_WINDOWTEXT));
+    SetTextColor(painter.barMemory, GetSysColor(COLOR_WINDOWTEXT));
     return 1;
 }
 
 static void ReleaseBarMemory()
 {
-    if (barMemory == NULL)
+    if (painter.barMemory == NULL)
         return;
-    SelectObject(barMemory, barOldBitmap);
-    DeleteObject(barBitmap);
-    DeleteDC(barMemory);
-    barMemory = NULL;
-    barBitmap = NULL;
-    barOldBitmap = NULL;
+    SelectObject(painter.barMemory, painter.barOldBitmap);
+    DeleteObject(painter.barBitmap);
+    DeleteDC(painter.barMemory);
+    painter.barMemory = NULL;
+    painter.barBitmap = NULL;
+    painter.barOldBitmap = NULL;
 }
 
-// The whole bar is drawn off screen and copied onto screen in one operation, so it never
-// flickers.
-static void PaintBarOn(HDC screen)
+// Draws the bar as it stands with text in it. The whole bar is drawn off screen and copied
+// onto screen in one operation, so it never flickers.
+static void PaintBarOn(HDC screen, const char *text)
 {
     RECT filled;
     RECT empty;
-    LONG shiftX = filledRect.left;
-    LONG shiftY = filledRect.top;
+    LONG shiftX = painter.filledRect.left;
+    LONG shiftY = painter.filledRect.top;
 
-    if (barMemory == NULL && !MakeBarMemory(screen))
+    if (painter.barMemory == NULL && !MakeBarMemory(screen))
         return;
-    filled.left = filledRect.left - shiftX;
-    filled.top = filledRect.top - shiftY;
-    filled.right = filledRect.right - shiftX;
-    filled.bottom = filledRect.bottom - shiftY;
-    FillRect(barMemory, &filled, barBrush);
-    empty.left = emptyRect.left - shiftX;
-    empty.top = emptyRect.top - shiftY;
-    empty.right = emptyRect.right - shiftX;
-    empty.bottom = emptyRect.bottom - shiftY;
-    FillRect(barMemory, &empty, windowBrush);
+    filled.left = painter.filledRect.left - shiftX;
+    filled.top = painter.filledRect.top - shiftY;
+    filled.right = painter.filledRect.right - shiftX;
+    filled.bottom = painter.filledRect.bottom - shiftY;
+    FillRect(painter.barMemory, &filled, painter.barBrush);
+    empty.left = painter.emptyRect.left - shiftX;
+    empty.top = painter.emptyRect.top - shiftY;
+    empty.right = painter.emptyRect.right - shiftX;
+    empty.bottom = painter.emptyRect.bottom - shiftY;
+    FillRect(painter.barMemory, &empty, painter.windowBrush);
 
-    FormatPercent(percentText, PercentOfBar(filledRect.right - filledRect.left, barWidth));
-    TextOutA(barMemory, textX - shiftX, textY - shiftY, percentText, lstrlenA(percentText));
-    BitBlt(screen, shiftX, shiftY, barWidth, barHeight, barMemory, 0, 0, SRCCOPY);
+    TextOutA(painter.barMemory, painter.textX - shiftX, painter.textY - shiftY, text,
+             lstrlenA(text));
+    BitBlt(screen, shiftX, shiftY, painter.barWidth, painter.barHeight, painter.barMemory, 0, 0,
+           SRCCOPY);
 }
 
 static void PaintProgressBar(HWND window)
@@ -173,7 +190,7 @@ static void PaintProgressBar(HWND window)
     ZeroMemory(&paint, sizeof paint);
     HDC screen = BeginPaint(window, &paint);
     if (screen != NULL)
-        PaintBarOn(screen);
+        PaintBarOn(screen, run.percentText);
     EndPaint(window, &paint);
 }
 
@@ -182,47 +199,46 @@ static void PaintProgressBar(HWND window)
 // what was last painted.
 static void ShowStep(int percent)
 {
+    SetShownPercent(percent);
     // Raising a window that is already on top still costs a full window-position change.
-    if (GetTopWindow(NULL) != progressWindow)
-        BringWindowToTop(progressWindow);
+    if (GetTopWindow(NULL) != run.progressWindow)
+        BringWindowToTop(run.progressWindow);
     // Drawn straight onto the window: through an invalidation and WM_PAINT the same drawing
     // takes as long as a whole 4 KB piece at 32 MB/s, and the printer would wait for it.
-    HDC screen = GetDC(progressWindow);
+    HDC screen = GetDC(run.progressWindow);
     if (screen != NULL) {
-        PaintBarOn(screen);
-        ReleaseDC(progressWindow, screen);
+        PaintBarOn(screen, run.percentText);
+        ReleaseDC(run.progressWindow, screen);
     }
-    ShowPercentInFrame(progressWindow, percent);
+    ShowPercentInFrame(run.progressWindow);
 }
 
 void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
 {
     COLORREF windowColour;
 
-    nestingCount += 1;
-    if (nestingCount != 1)
+    run.nestingCount += 1;
+    if (run.nestingCount != 1)
         return;
-    savedCursor = SetCursor(LoadCursorA(NULL, IDC_ARROW));
+    run.savedCursor = SetCursor(LoadCursorA(NULL, IDC_ARROW));
     windowColour = GetSysColor(COLOR_WINDOW);
-    windowBrush = CreateSolidBrush(windowColour);
-    barBrush = CreateSolidBrush(BarColour(windowColour));
+    painter.windowBrush = CreateSolidBrush(windowColour);
+    painter.barBrush = CreateSolidBrush(BarColour(windowColour));
     // The dialog's initialisation reads all of this, and it runs inside the creation call.
-    stepScale = 100;
-    stepOffset = 0;
-    cancelEnabled = enableCancel;
-    captionText[0] = '\0';
-    LoadStringA(ModuleInstance(), stringId, captionText, sizeof captionText);
-    percentFormat[0] = '\0';
-    LoadStringA(ModuleInstance(), IDS_PERCENT, percentFormat, sizeof percentFormat);
+    run.cancelEnabled = enableCancel;
+    run.captionText[0] = '\0';
+    LoadStringA(ModuleInstance(), stringId, run.captionText, sizeof run.captionText);
+    run.percentFormat[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_PERCENT, run.percentFormat, sizeof run.percentFormat);
 
-    progressWindow = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_PROGRESS),
-                                        ownerWindow, ProgressDialogProc, 0);
-    if (progressWindow != NULL) {
-        ShowWindow(progressWindow, SW_SHOW);
-        BringWindowToTop(progressWindow);
-        UpdateWindow(progressWindow);
+    run.progressWindow = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_PROGRESS),
+                                            ownerWindow, ProgressDialogProc, 0);
+    if (run.progressWindow != NULL) {
+        ShowWindow(run.progressWindow, SW_SHOW);
+        BringWindowToTop(run.progressWindow);
+        UpdateWindow(run.progressWindow);
         if (caption != NULL)
-            SetWindowTextA(progressWindow, caption);
+            SetWindowTextA(run.progressWindow, caption);
     }
     EnableWindow(ownerWindow, FALSE);
 }
@@ -231,29 +247,26 @@ void ProgressClose()
 {
     // An unmatched close would drive the count below zero and no later open would ever
     // create the window again.
-    if (nestingCount == 0)
+    if (run.nestingCount == 0)
         return;
-    nestingCount -= 1;
-    if (nestingCount != 0)
+    run.nestingCount -= 1;
+    if (run.nestingCount != 0)
         return;
     EnableWindow(ownerWindow, TRUE);
-    if (progressWindow != NULL) {
-        if (IsWindow(progressWindow))
-            DestroyWindow(progressWindow);
-        progressWindow = NULL;
-        cancelRequested = 0;
+    if (run.progressWindow != NULL) {
+        if (IsWindow(run.progressWindow))
+            DestroyWindow(run.progressWindow);
+        run.progressWindow = NULL;
+        run.cancelRequested = 0;
     }
     ReleaseBarMemory();
-    if (barBrush != NULL)
-        DeleteObject(barBrush);
-    barBrush = NULL;
-    if (windowBrush != NULL)
-        DeleteObject(windowBrush);
-    windowBrush = NULL;
-    SetCursor(savedCursor);
-    stepOffset = 0;
-    stepScale = 100;
-    pumpFlags = PM_REMOVE | PM_NOYIELD;
+    if (painter.barBrush != NULL)
+        DeleteObject(painter.barBrush);
+    painter.barBrush = NULL;
+    if (painter.windowBrush != NULL)
+        DeleteObject(painter.windowBrush);
+    painter.windowBrush = NULL;
+    SetCursor(run.savedCursor);
 }
 
 void ProgressShowBusy(int busy)
@@ -261,25 +274,25 @@ void ProgressShowBusy(int busy)
     // The notice is longer than the transfer's text: a Japanese one fills more than 80 bytes.
     char notice[256];
 
-    if (progressWindow == NULL || !IsWindow(progressWindow))
+    if (run.progressWindow == NULL || !IsWindow(run.progressWindow))
         return;
     notice[0] = '\0';
     if (busy)
         LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, notice, sizeof notice);
-    SetDlgItemTextA(progressWindow, IDC_PROGRESS_TEXT, busy ? notice : captionText);
-    NotifyBarChange(progressWindow, EVENT_OBJECT_NAMECHANGE);
+    SetDlgItemTextA(run.progressWindow, IDC_PROGRESS_TEXT, busy ? notice : run.captionText);
+    NotifyBarChange(run.progressWindow, EVENT_OBJECT_NAMECHANGE);
     // On screen now: the wait that follows may not run the paint for a while.
-    UpdateWindow(progressWindow);
+    UpdateWindow(run.progressWindow);
 }
 
 int PumpProgressMessages()
 {
     MSG message;
 
-    while (!cancelRequested) {
-        if (!PeekMessageA(&message, progressWindow, 0, 0, pumpFlags))
+    while (!run.cancelRequested) {
+        if (!PeekMessageA(&message, run.progressWindow, 0, 0, pumpFlags))
             break;
-        if (progressWindow != NULL && IsDialogMessageA(progressWindow, &message))
+        if (run.progressWindow != NULL && IsDialogMessageA(run.progressWindow, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
@@ -295,37 +308,38 @@ int PumpProgressMessages()
             DispatchMessageA(&message);
         }
     }
-    return cancelRequested ? 0 : 1;
+    return run.cancelRequested ? 0 : 1;
 }
 
 int ProgressStep(DWORD total, DWORD current)
 {
-    lastStep = current;
-    if (progressWindow == NULL)
+    run.lastStep = current;
+    if (run.progressWindow == NULL)
         return 0;
     // The pump destroys the window when the user closes it.
-    if (!IsWindow(progressWindow))
+    if (!IsWindow(run.progressWindow))
         return current != 0 ? 1 : 0;
-    if (cancelRequested && current != 0)
+    if (run.cancelRequested && current != 0)
         return 1;
     // A total of 0 has no position on the bar; the caller is told to stop.
     if (total == 0)
         return 1;
 
-    DWORD filled = BarFillWidth(total, current, barWidth, stepScale, stepOffset);
-    LONG newRight = filledRect.left + (LONG)filled;
-    if (newRight <= filledRect.right)
+    DWORD filled = BarFillWidth(total, current, painter.barWidth, stepScale, stepOffset);
+    LONG newRight = painter.filledRect.left + (LONG)filled;
+    if (newRight <= painter.filledRect.right)
         return 0;
     // Kept current whether or not this step paints: a paint the system asks for in between
     // shows the bar as it is.
-    filledRect.right = newRight;
-    emptyRect.left = newRight;
-    int percent = PercentOfBar(filledRect.right - filledRect.left, barWidth);
-    if (percent != shownPercent)
+    painter.filledRect.right = newRight;
+    painter.emptyRect.left = newRight;
+    int percent =
+        PercentOfBar(painter.filledRect.right - painter.filledRect.left, painter.barWidth);
+    if (percent != run.shownPercent)
         ShowStep(percent);
     if (current > total)
         return 1;
-    return cancelRequested;
+    return run.cancelRequested;
 }
 
 static INT_PTR InitProgressDialog(HWND window)
@@ -340,7 +354,7 @@ static INT_PTR InitProgressDialog(HWND window)
     POINT origin;
 
     CenterWindow(window, CENTER_ON_SCREEN);
-    SetDlgItemTextA(window, IDC_PROGRESS_TEXT, captionText);
+    SetDlgItemTextA(window, IDC_PROGRESS_TEXT, run.captionText);
 
     frame = GetDlgItem(window, IDC_PROGRESS_FRAME);
     GetClientRect(frame, &frameRect);
@@ -358,9 +372,9 @@ static INT_PTR InitProgressDialog(HWND window)
     frameRect.bottom = bottomRight.y;
 
     inner = InnerBarRect(frameRect);
-    barWidth = inner.right - inner.left;
-    barHeight = inner.bottom - inner.top;
-    emptyRect = inner;
+    painter.barWidth = inner.right - inner.left;
+    painter.barHeight = inner.bottom - inner.top;
+    painter.emptyRect = inner;
 
     extent.cx = 16;
     extent.cy = 8;
@@ -373,14 +387,15 @@ static INT_PTR InitProgressDialog(HWND window)
         ReleaseDC(window, dc);
     }
     origin = PercentTextOrigin(inner, extent);
-    textX = origin.x;
-    textY = origin.y;
+    painter.textX = origin.x;
+    painter.textY = origin.y;
 
-    filledRect = inner;
-    filledRect.right = inner.left;
-    ShowPercentInFrame(window, 0);
+    painter.filledRect = inner;
+    painter.filledRect.right = inner.left;
+    SetShownPercent(0);
+    ShowPercentInFrame(window);
     // The template has no control 2; a template that had one would honour enableCancel.
-    EnableWindow(GetDlgItem(window, IDCANCEL), cancelEnabled);
+    EnableWindow(GetDlgItem(window, IDCANCEL), run.cancelEnabled);
     SetFocus(window);
     return TRUE;
 }
@@ -396,16 +411,16 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wPa
         PaintProgressBar(window);
         return 0;
     case WM_CLOSE:
-        // Gated on the last step, not on cancelEnabled: once the bar has moved, the dialog
+        // Gated on the last step, not on run.cancelEnabled: once the bar has moved, the dialog
         // can always be dismissed, though the transfer behind it carries on.
-        if (lastStep != 0) {
-            cancelRequested = 1;
+        if (run.lastStep != 0) {
+            run.cancelRequested = 1;
             DestroyWindow(window);
         }
         return 0;
     case WM_COMMAND:
-        if (lastStep != 0)
-            cancelRequested = 1;
+        if (run.lastStep != 0)
+            run.cancelRequested = 1;
         return 0;
     case WM_GETOBJECT: {
         LRESULT answer = AnswerBarAccessible(window, wParam, lParam);

@@ -19,8 +19,12 @@ POINT PercentTextOrigin(RECT bar, SIZE extent);
 // The filled part's colour: the window colour with its red and blue bytes inverted.
 COLORREF BarColour(COLORREF windowColour);
 
+// The percentage as the bar draws it ("52% "), kept as the bar's value for screen readers;
+// whoever changes the percentage hands it over with the same text it draws.
+void SetBarValue(const char *percentText);
+
 // The answer to WM_GETOBJECT for the progress dialog: its client area as a progress bar named by
-// the dialog's text line, valued by the frame's percentage. The dialog keeps the object until
+// the dialog's text line, valued by the percentage drawn. The dialog keeps the object until
 // ReleaseBarAccessible. 0, so the window answers as it would without it, for other objects and
 // where Windows has no Active Accessibility.
 LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId);

@@ -15,9 +15,15 @@ typedef DWORD(WINAPI *ExecutionStateCall)(DWORD flags);
 
 static const char guardClassName[] = "UpdateToolSessionGuard";
 
-static HWND guardWindow = NULL;
-static ExecutionStateCall setExecutionState = NULL;
-static DWORD earlierExecutionState = 0;
+// One guard, from the header to the last byte: the window that answers the session's end, and
+// the execution state to put back when it goes.
+struct SessionGuard {
+    HWND guardWindow;
+    ExecutionStateCall setExecutionState;
+    DWORD earlierExecutionState;
+};
+
+static SessionGuard guard = {NULL, NULL, 0};
 
 static LRESULT CALLBACK GuardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -54,7 +60,7 @@ static void RegisterBlockReason()
     // as a stub, so the import keeps the tool loading there; they never get this far.
     reason[0] = 0;
     LoadStringW(ModuleInstance(), IDS_SESSION_BLOCKED, reason, 256);
-    create(guardWindow, reason);
+    create(guard.guardWindow, reason);
 }
 
 static void CreateGuardWindow()
@@ -72,19 +78,20 @@ static void CreateGuardWindow()
     // The caption names the tool wherever Windows lists what holds up the session.
     caption[0] = '\0';
     LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
-    guardWindow = CreateWindowExA(0, guardClassName, caption, WS_POPUP, 0, 0, 0, 0, NULL, NULL,
-                                  instance, NULL);
-    if (guardWindow != NULL)
+    guard.guardWindow = CreateWindowExA(0, guardClassName, caption, WS_POPUP, 0, 0, 0, 0, NULL,
+                                        NULL, instance, NULL);
+    if (guard.guardWindow != NULL)
         RegisterBlockReason();
 }
 
 void SessionGuardBegin()
 {
     CreateGuardWindow();
-    setExecutionState = (ExecutionStateCall)(void (*)(void))SystemFunction(
+    guard.setExecutionState = (ExecutionStateCall)(void (*)(void))SystemFunction(
         "kernel32.dll", "SetThreadExecutionState");
-    earlierExecutionState =
-        setExecutionState != NULL ? setExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : 0;
+    guard.earlierExecutionState = guard.setExecutionState != NULL
+                                      ? guard.setExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED)
+                                      : 0;
 }
 
 void SessionGuardEnd()
@@ -93,21 +100,22 @@ void SessionGuardEnd()
     // cleared, as clearing changes nothing where the request had failed. A state without the
     // continuous flag held nothing lasting, and is put back by clearing ours too: passed as
     // it is, it would be a one-off request that leaves ours in force.
-    if (setExecutionState != NULL)
-        setExecutionState((earlierExecutionState & ES_CONTINUOUS) != 0 ? earlierExecutionState
-                                                                       : ES_CONTINUOUS);
-    setExecutionState = NULL;
-    earlierExecutionState = 0;
+    if (guard.setExecutionState != NULL)
+        guard.setExecutionState((guard.earlierExecutionState & ES_CONTINUOUS) != 0
+                                    ? guard.earlierExecutionState
+                                    : ES_CONTINUOUS);
+    guard.setExecutionState = NULL;
+    guard.earlierExecutionState = 0;
 
-    if (guardWindow != NULL) {
+    if (guard.guardWindow != NULL) {
         // Also after a refused registration: destroying a reason the window lacks is harmless.
         BlockReasonDestroyCall destroy = (BlockReasonDestroyCall)(void (*)(void))SystemFunction(
             "user32.dll", "ShutdownBlockReasonDestroy");
         if (destroy != NULL)
-            destroy(guardWindow);
-        DestroyWindow(guardWindow);
+            destroy(guard.guardWindow);
+        DestroyWindow(guard.guardWindow);
     }
-    guardWindow = NULL;
+    guard.guardWindow = NULL;
     // Fails, changing nothing, where the registration had failed.
     UnregisterClassA(guardClassName, GetModuleHandleA(NULL));
 }

@@ -4,8 +4,9 @@
 #include "ui_shared/ui_shared_internal.h"
 
 static HINSTANCE moduleInstance = NULL;
-static int screenWidth = 0;
-static int screenHeight = 0;
+// The screen's size, measured once: centring every dialog would otherwise open a display
+// information context each time. Kept for the life of the process.
+static SIZE screenSize = {0, 0};
 
 HINSTANCE ModuleInstance() { return moduleInstance; }
 
@@ -22,27 +23,27 @@ POINT CenteredPosition(int width, int height, int w, int h)
 
 void ForgetScreenSize()
 {
-    screenWidth = 0;
-    screenHeight = 0;
+    screenSize.cx = 0;
+    screenSize.cy = 0;
 }
 
 static void MeasureScreen()
 {
     HDC info = CreateICA("DISPLAY", NULL, NULL, NULL);
     if (info == NULL) {
-        screenWidth = 1024;
-        screenHeight = 768;
+        screenSize.cx = 1024;
+        screenSize.cy = 768;
         return;
     }
-    screenWidth = GetDeviceCaps(info, HORZRES);
-    screenHeight = GetDeviceCaps(info, VERTRES);
+    screenSize.cx = GetDeviceCaps(info, HORZRES);
+    screenSize.cy = GetDeviceCaps(info, VERTRES);
     DeleteDC(info);
 }
 
 void CenterWindow(HWND window, int mode)
 {
     // A measured width of 0 leaves the cache empty, so the next call measures again.
-    if (screenWidth == 0)
+    if (screenSize.cx == 0)
         MeasureScreen();
 
     RECT rect = {0, 0, 0, 0};
@@ -51,6 +52,6 @@ void CenterWindow(HWND window, int mode)
     int h = rect.bottom - rect.top;
     POINT corner = {rect.left, rect.top};
     if (mode == CENTER_ON_SCREEN)
-        corner = CenteredPosition(screenWidth, screenHeight, w, h);
+        corner = CenteredPosition(screenSize.cx, screenSize.cy, w, h);
     MoveWindow(window, corner.x, corner.y, w, h, FALSE);
 }
