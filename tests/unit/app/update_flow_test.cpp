@@ -24,7 +24,8 @@ enum UserChoice {
     CLICK_EXIT,
     PRESS_ESC_THEN_EXIT, // Esc and the window's close box first: neither may end the dialog
     PRESS_ESC_THEN_ACTION,
-    DIALOG_FAILS, // the dialog could not be created: no window at all
+    TICK_THEN_ACTION, // the dialog's look for the printer comes first, then the action button
+    DIALOG_FAILS,     // the dialog could not be created: no window at all
 };
 
 struct Showing {
@@ -37,11 +38,13 @@ struct Showing {
 // The script, the lookup's and the transfer's answers, and what the run showed.
 struct Script {
     std::vector<UserChoice> choices;  // one per showing; CLICK_EXIT when run out
-    std::vector<int> lookupResults;   // one per FindPrinter; 0 when run out
+    std::vector<int> lookupResults;   // printers seen, one per FindPrinter; 0 when run out
+    std::vector<int> countResults;    // one per CountPrinters; no count when run out
     std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     std::vector<Showing> showings;
     size_t nextChoice = 0; // the choice of the next showing
     int lookups = 0;
+    int counts = 0;
     int transfers = 0;
     int closeHandlesCalls = 0;
 } script;
@@ -66,7 +69,7 @@ bool User(HWND dialog, int round)
         script.nextChoice++;
     UserChoice choice = ChoiceAt(script.nextChoice - 1);
     bool esc = choice == PRESS_ESC_THEN_EXIT || choice == PRESS_ESC_THEN_ACTION;
-    int button = choice == CLICK_ACTION || choice == PRESS_ESC_THEN_ACTION ? IDC_ACTION : IDC_EXIT;
+    int button = choice == CLICK_EXIT || choice == PRESS_ESC_THEN_EXIT ? IDC_EXIT : IDC_ACTION;
     if (round == 0) {
         Showing s;
         s.uiState = UiState();
@@ -78,6 +81,8 @@ bool User(HWND dialog, int round)
         s.endedByEsc = esc;
         script.showings.push_back(s);
         ArmNextShowing();
+        if (choice == TICK_THEN_ACTION)
+            PostMessageA(dialog, WM_TIMER, 1, 0);
         if (esc) {
             // What the dialog manager sends for Esc, and for Alt+F4 or the close box.
             Post(dialog, WM_COMMAND, IDCANCEL);
@@ -124,10 +129,18 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
-int FindPrinter(LinkConfig)
+int FindPrinter(LinkConfig, int *present)
 {
     size_t at = static_cast<size_t>(script.lookups++);
-    return at < script.lookupResults.size() ? script.lookupResults[at] : 0;
+    *present = at < script.lookupResults.size() ? script.lookupResults[at] : 0;
+    return *present == 1;
+}
+
+int CountPrinters(LinkConfig, int *present)
+{
+    size_t at = static_cast<size_t>(script.counts++);
+    *present = at < script.countResults.size() ? script.countResults[at] : 0;
+    return at < script.countResults.size();
 }
 
 int CloseDeviceHandles()
@@ -153,6 +166,7 @@ struct LoopCase {
     std::vector<int> expectedStates;
     int expectedLookups;
     int expectedTransfers;
+    std::vector<int> counts = {}; // the dialog's counts of the printers while ready shows
 };
 
 std::vector<int> StatesShown()
@@ -211,6 +225,36 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          2,
          1},
         {"failed, exit", {1}, {0}, {CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED}, 1, 1},
+        {"several printers, retry with one left",
+         {2, 1},
+         {},
+         {CLICK_ACTION, CLICK_EXIT},
+         {UI_SEVERAL, UI_READY},
+         2,
+         0},
+        {"printer arrives while not found: the button now transfers",
+         {0, 1},
+         {1},
+         {TICK_THEN_ACTION, CLICK_EXIT},
+         {UI_NOT_FOUND, UI_DONE},
+         2,
+         1},
+        {"printer gone while ready: the button now retries",
+         {1, 0},
+         {},
+         {TICK_THEN_ACTION, CLICK_EXIT},
+         {UI_READY, UI_NOT_FOUND},
+         3,
+         0,
+         {0}},
+        {"ready and still the one printer: nothing is opened again",
+         {1},
+         {1},
+         {TICK_THEN_ACTION, CLICK_EXIT},
+         {UI_READY, UI_DONE},
+         1,
+         1,
+         {1}},
         {"esc is ignored in every state",
          {0, 1, 1},
          {0, 1},
@@ -225,6 +269,7 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         ResetDesktop();
         script.lookupResults = c.lookups;
         script.transferResults = c.transfers;
+        script.countResults = c.counts;
         script.choices = c.choices;
 
         RunLoop(reinterpret_cast<HINSTANCE>(0x400000));
@@ -232,6 +277,7 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         EXPECT_EQ(StatesShown(), c.expectedStates);
         EXPECT_EQ(script.lookups, c.expectedLookups);
         EXPECT_EQ(script.transfers, c.expectedTransfers);
+        EXPECT_EQ(script.counts, static_cast<int>(c.counts.size()));
         EXPECT_EQ(script.closeHandlesCalls, 1);
         ExpectEveryShowingEndedOnce();
         for (const Showing &s : script.showings)
@@ -281,9 +327,10 @@ TEST(UpdateLoop, DialogThatCannotBeCreatedMeansExitEvenAfterRetry)
 TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
 {
     ResetDesktop();
-    script.lookupResults = {0, 1, 1};
+    script.lookupResults = {2, 0, 1, 1};
     script.transferResults = {0, 1};
-    script.choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
+    script.choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION,
+                      CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
     RunLoop(nullptr);
 
     struct Expected {
@@ -292,14 +339,15 @@ TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
         UINT action; // 0: no text
         bool actionVisible;
     } expected[] = {
+        {UI_SEVERAL, IDS_SEVERAL_PRINTERS, IDS_RETRY, true},
         {UI_NOT_FOUND, IDS_NOT_FOUND, IDS_RETRY, true},
         {UI_READY, IDS_READY, IDS_TRANSFER, true},
         {UI_FAILED, IDS_FAILED, IDS_RETRY, true},
         {UI_READY, IDS_READY, IDS_TRANSFER, true},
         {UI_DONE, IDS_DONE, 0, false},
     };
-    ASSERT_EQ(script.showings.size(), 5u);
-    for (size_t i = 0; i < 5; i++) {
+    ASSERT_EQ(script.showings.size(), 6u);
+    for (size_t i = 0; i < 6; i++) {
         const Showing &s = script.showings[i];
         SCOPED_TRACE(s.uiState);
         EXPECT_EQ(s.uiState, expected[i].state);
@@ -324,7 +372,7 @@ TEST(UpdateDialog, ExitInDoneStateClearsRetryAndActionSetsIt)
     script.lookupResults = {0};
     script.choices = {CLICK_ACTION, DIALOG_FAILS};
     ArmNextShowing();
-    EXPECT_EQ(ShowUpdateDialog(nullptr, UI_NOT_FOUND), 1);
+    EXPECT_EQ(ShowUpdateDialog(nullptr, UI_NOT_FOUND, nullptr), 1);
 }
 
 TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)
