@@ -88,14 +88,19 @@ static void FollowPrinter(HWND window)
     // not change under the user's finger.
     if (SendMessageA(GetDlgItem(window, IDC_ACTION), BM_GETSTATE, 0, 0) & BST_PUSHED)
         return;
+    int state = UI_NOT_FOUND;
     if (uiState == UI_READY) {
         int present = 0;
         // Counting opens nothing: the handles on the printer found stay as they are while it is
         // the one printer there.
         if (!CountPrinters(*followConfig, &present) || present == 1)
             return;
+        // Gone, or joined by another of the model: its handles go, as a new lookup's would.
+        CloseDeviceHandles();
+        state = present > 1 ? UI_SEVERAL : UI_NOT_FOUND;
+    } else {
+        state = LookUpPrinter(*followConfig);
     }
-    int state = LookUpPrinter(*followConfig);
     if (state == uiState)
         return;
     uiState = state;

@@ -306,6 +306,22 @@ static int CommandSnapshot()
     return 0;
 }
 
+// A dialog that changes its state in place sets its texts one after another: they are read
+// once they have stayed the same for a moment.
+static void WaitSettled(HWND dialog)
+{
+    char seen[2048] = "";
+    char now[2048] = "";
+    for (int round = 0; round < 100; round++) {
+        ReadText(GetDlgItem(dialog, IDC_MESSAGE), now, 1024);
+        ReadText(GetDlgItem(dialog, IDC_ACTION), now + 1024, 1024);
+        if (round > 0 && memcmp(now, seen, sizeof now) == 0)
+            return;
+        memcpy(seen, now, sizeof now);
+        Sleep(20);
+    }
+}
+
 // Waits for an update dialog; with --changed, then for it to show another message by itself
 // (in the same window, or in another one that took its place).
 static int CommandWait(const Options &options)
@@ -337,6 +353,8 @@ static int CommandWait(const Options &options)
             }
         }
     }
+    if (options.changed)
+        WaitSettled(dialog);
     PutUpdateDialog("update", dialog, NowMs() - start);
     return 0;
 }

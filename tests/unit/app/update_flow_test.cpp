@@ -33,6 +33,7 @@ struct Showing {
     std::string message, action, exitText, caption;
     bool actionVisible;
     bool endedByEsc;
+    int stateAfterTick = 0; // UiState() once the dialog's look for the printer has run
 };
 
 // The script, the lookup's and the transfer's answers, and what the run showed.
@@ -81,14 +82,18 @@ bool User(HWND dialog, int round)
         s.endedByEsc = esc;
         script.showings.push_back(s);
         ArmNextShowing();
-        if (choice == TICK_THEN_ACTION)
+        if (choice == TICK_THEN_ACTION) {
             PostMessageA(dialog, WM_TIMER, 1, 0);
+            return true;
+        }
         if (esc) {
             // What the dialog manager sends for Esc, and for Alt+F4 or the close box.
             Post(dialog, WM_COMMAND, IDCANCEL);
             Post(dialog, WM_CLOSE, 0);
             return true;
         }
+    } else if (choice == TICK_THEN_ACTION && round == 1) {
+        script.showings.back().stateAfterTick = UiState();
     } else if (round > 1 || !esc) {
         return false;
     } else {
@@ -167,13 +172,17 @@ struct LoopCase {
     int expectedLookups;
     int expectedTransfers;
     std::vector<int> counts = {}; // the dialog's counts of the printers while ready shows
+    int expectedCloses = 1;
 };
 
 std::vector<int> StatesShown()
 {
     std::vector<int> states;
-    for (const Showing &s : script.showings)
+    for (const Showing &s : script.showings) {
         states.push_back(s.uiState);
+        if (s.stateAfterTick != 0 && s.stateAfterTick != s.uiState)
+            states.push_back(s.stateAfterTick);
+    }
     return states;
 }
 
@@ -236,17 +245,27 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          {0, 1},
          {1},
          {TICK_THEN_ACTION, CLICK_EXIT},
-         {UI_NOT_FOUND, UI_DONE},
+         {UI_NOT_FOUND, UI_READY, UI_DONE},
          2,
          1},
         {"printer gone while ready: the button now retries",
          {1, 0},
          {},
          {TICK_THEN_ACTION, CLICK_EXIT},
-         {UI_READY, UI_NOT_FOUND},
-         3,
+         {UI_READY, UI_NOT_FOUND, UI_NOT_FOUND},
+         2,
          0,
-         {0}},
+         {0},
+         2},
+        {"another printer of the model joins while ready",
+         {1},
+         {},
+         {TICK_THEN_ACTION, CLICK_EXIT},
+         {UI_READY, UI_SEVERAL, UI_NOT_FOUND},
+         2,
+         0,
+         {2},
+         2},
         {"ready and still the one printer: nothing is opened again",
          {1},
          {1},
@@ -278,7 +297,7 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         EXPECT_EQ(script.lookups, c.expectedLookups);
         EXPECT_EQ(script.transfers, c.expectedTransfers);
         EXPECT_EQ(script.counts, static_cast<int>(c.counts.size()));
-        EXPECT_EQ(script.closeHandlesCalls, 1);
+        EXPECT_EQ(script.closeHandlesCalls, c.expectedCloses);
         ExpectEveryShowingEndedOnce();
         for (const Showing &s : script.showings)
             EXPECT_FALSE(s.endedByEsc) << "state " << s.uiState;
