@@ -64,13 +64,15 @@ static void FillForState(HWND window)
     default:
         break;
     }
-    if (messageId != 0)
-        SetItemFromTable(window, IDC_MESSAGE, messageId);
     if (actionId != 0)
         SetItemFromTable(window, IDC_ACTION, actionId);
     else if (uiState == UI_DONE)
         ShowWindow(GetDlgItem(window, IDC_ACTION), SW_HIDE);
     SetItemFromTable(window, IDC_EXIT, IDS_EXIT);
+    // The message last: when the dialog changes state in place, whoever reads the new message
+    // (a screen reader hears it change) finds the buttons of that state already.
+    if (messageId != 0)
+        SetItemFromTable(window, IDC_MESSAGE, messageId);
 }
 
 // The failed state waits for the user (its Retry sends the whole image again), and so does
