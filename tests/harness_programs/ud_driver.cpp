@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <oleacc.h>
-#include <psapi.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -306,22 +305,6 @@ static int CommandSnapshot()
     return 0;
 }
 
-// A dialog that changes its state in place sets its texts one after another: they are read
-// once they have stayed the same for a moment.
-static void WaitSettled(HWND dialog)
-{
-    char seen[2048] = "";
-    char now[2048] = "";
-    for (int round = 0; round < 100; round++) {
-        ReadText(GetDlgItem(dialog, IDC_MESSAGE), now, 1024);
-        ReadText(GetDlgItem(dialog, IDC_ACTION), now + 1024, 1024);
-        if (round > 0 && memcmp(now, seen, sizeof now) == 0)
-            return;
-        memcpy(seen, now, sizeof now);
-        Sleep(20);
-    }
-}
-
 // Waits for an update dialog; with --changed, then for it to show another message by itself
 // (in the same window, or in another one that took its place).
 static int CommandWait(const Options &options)
@@ -353,100 +336,7 @@ static int CommandWait(const Options &options)
             }
         }
     }
-    if (options.changed)
-        WaitSettled(dialog);
     PutUpdateDialog("update", dialog, NowMs() - start);
-    return 0;
-}
-
-// The entries of NtQuerySystemInformation's SystemHandleInformation (16) list.
-struct SystemHandleEntry {
-    ULONG ownerPid;
-    BYTE objectType;
-    BYTE flags;
-    USHORT value;
-    PVOID object;
-    ULONG access;
-};
-
-static DWORD CountHandlesOf(DWORD pid)
-{
-    typedef LONG(WINAPI * QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
-    QuerySystemInformation query = (QuerySystemInformation)(void (*)())GetProcAddress(
-        GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
-    DWORD count = 0;
-    ULONG size = 1 << 20;
-    BYTE *list = NULL;
-    for (int attempt = 0; query != NULL && attempt < 4; attempt++, size *= 4) {
-        list = (BYTE *)realloc(list, size);
-        ULONG needed = 0;
-        if (list == NULL || query(16, list, size, &needed) != 0)
-            continue;
-        ULONG entries = *(ULONG *)list;
-        const SystemHandleEntry *entry = (const SystemHandleEntry *)(list + sizeof(ULONG_PTR));
-        for (ULONG i = 0; i < entries; i++)
-            count += entry[i].ownerPid == pid;
-        break;
-    }
-    free(list);
-    return count;
-}
-
-struct WindowCount {
-    DWORD pid;
-    int count;
-};
-
-static BOOL CALLBACK CountWindow(HWND window, LPARAM param)
-{
-    WindowCount *windows = (WindowCount *)param;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == windows->pid) {
-        windows->count++;
-        EnumChildWindows(window, CountWindow, param);
-    }
-    return TRUE;
-}
-
-// What the process showing the update dialog holds and has used: its handles, its window and
-// drawing objects (0 where the platform does not count them), its memory and its CPU time.
-static int CommandUsage(const Options &options)
-{
-    HWND dialog = WaitForUpdateDialog(NULL, options.timeoutMs);
-    DWORD pid = 0;
-    if (dialog != NULL)
-        GetWindowThreadProcessId(dialog, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (process == NULL) {
-        PutEvent("timeout", 0);
-        return 1;
-    }
-    DWORD handles = 0;
-    GetProcessHandleCount(process, &handles);
-    // Where the platform does not count another process's handles, they are counted in the
-    // system's list of every handle.
-    if (handles == 0)
-        handles = CountHandlesOf(pid);
-    PROCESS_MEMORY_COUNTERS memory;
-    ZeroMemory(&memory, sizeof memory);
-    memory.cb = sizeof memory;
-    K32GetProcessMemoryInfo(process, &memory, sizeof memory);
-    WindowCount windows = {pid, 0};
-    EnumWindows(CountWindow, (LPARAM)&windows);
-    FILETIME created, ended, kernel, user;
-    GetProcessTimes(process, &created, &ended, &kernel, &user);
-    ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-    ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-    printf("{\"event\":\"usage\",\"pid\":%lu,\"handles\":%lu,\"gdiObjects\":%lu,"
-           "\"userObjects\":%lu,\"windows\":%d,\"workingSet\":%llu,\"privateBytes\":%llu,\"cpuMs\":"
-           "%.1f}\n",
-           pid, handles, GetGuiResources(process, GR_GDIOBJECTS),
-           GetGuiResources(process, GR_USEROBJECTS), windows.count,
-           (unsigned long long)memory.WorkingSetSize, (unsigned long long)memory.PagefileUsage,
-           (double)(k.QuadPart + u.QuadPart) / 10000.0);
-    fflush(stdout);
-    CloseHandle(process);
     return 0;
 }
 
@@ -737,7 +627,7 @@ int main(int argc, char **argv)
     Options options;
     if (argc < 2 || !ParseOptions(argc, argv, argc > 2 && argv[2][0] != '-' ? 3 : 2, &options)) {
         fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
-                        "transfer | hold | usage "
+                        "transfer | hold "
                         "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
                         "[--ask-end-session] [--msaa] [--changed]\n");
         return 2;
@@ -751,8 +641,6 @@ int main(int argc, char **argv)
         return CommandHold();
     if (strcmp(command, "wait") == 0)
         return CommandWait(options);
-    if (strcmp(command, "usage") == 0)
-        return CommandUsage(options);
     if (strcmp(command, "transfer") == 0)
         return CommandTransfer(options);
     if (strcmp(command, "escape") == 0)

@@ -126,8 +126,9 @@ def not_found_flow(ctx):
 
 
 def ready_then_exit(ctx):
-    """Started with the printer present: ready; Exit closes the printer's handles; the
-    near-miss printer listed first is never opened."""
+    """Started with the printer present: ready, and while it shows the looks for the printer
+    open nothing; Exit closes the printer's handles; the near-miss printer listed first is
+    never opened."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     other = ctx.receiver("other")
@@ -137,6 +138,7 @@ def ready_then_exit(ctx):
     try:
         proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
         wait_dialog(ctx, "ready")
+        time.sleep(3)
         exit_tool(ctx, proc)
     finally:
         set_relay(ctx, None)

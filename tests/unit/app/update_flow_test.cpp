@@ -24,8 +24,7 @@ enum UserChoice {
     CLICK_EXIT,
     PRESS_ESC_THEN_EXIT, // Esc and the window's close box first: neither may end the dialog
     PRESS_ESC_THEN_ACTION,
-    TICK_THEN_ACTION, // the dialog's look for the printer comes first, then the action button
-    DIALOG_FAILS,     // the dialog could not be created: no window at all
+    DIALOG_FAILS, // the dialog could not be created: no window at all
 };
 
 struct Showing {
@@ -33,19 +32,16 @@ struct Showing {
     std::string message, action, exitText, caption;
     bool actionVisible;
     bool endedByEsc;
-    int stateAfterTick = 0; // UiState() once the dialog's look for the printer has run
 };
 
 // The script, the lookup's and the transfer's answers, and what the run showed.
 struct Script {
     std::vector<UserChoice> choices;  // one per showing; CLICK_EXIT when run out
     std::vector<int> lookupResults;   // printers seen, one per FindPrinter; 0 when run out
-    std::vector<int> countResults;    // one per CountPrinters; no count when run out
     std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     std::vector<Showing> showings;
     size_t nextChoice = 0; // the choice of the next showing
     int lookups = 0;
-    int counts = 0;
     int transfers = 0;
     int closeHandlesCalls = 0;
 } script;
@@ -70,7 +66,7 @@ bool User(HWND dialog, int round)
         script.nextChoice++;
     UserChoice choice = ChoiceAt(script.nextChoice - 1);
     bool esc = choice == PRESS_ESC_THEN_EXIT || choice == PRESS_ESC_THEN_ACTION;
-    int button = choice == CLICK_EXIT || choice == PRESS_ESC_THEN_EXIT ? IDC_EXIT : IDC_ACTION;
+    int button = choice == CLICK_ACTION || choice == PRESS_ESC_THEN_ACTION ? IDC_ACTION : IDC_EXIT;
     if (round == 0) {
         Showing s;
         s.uiState = UiState();
@@ -82,18 +78,12 @@ bool User(HWND dialog, int round)
         s.endedByEsc = esc;
         script.showings.push_back(s);
         ArmNextShowing();
-        if (choice == TICK_THEN_ACTION) {
-            PostMessageA(dialog, WM_TIMER, 1, 0);
-            return true;
-        }
         if (esc) {
             // What the dialog manager sends for Esc, and for Alt+F4 or the close box.
             Post(dialog, WM_COMMAND, IDCANCEL);
             Post(dialog, WM_CLOSE, 0);
             return true;
         }
-    } else if (choice == TICK_THEN_ACTION && round == 1) {
-        script.showings.back().stateAfterTick = UiState();
     } else if (round > 1 || !esc) {
         return false;
     } else {
@@ -141,11 +131,11 @@ int FindPrinter(LinkConfig, int *present)
     return *present == 1;
 }
 
+// The dialog follows the printer on a timer, which never fires here.
 int CountPrinters(LinkConfig, int *present)
 {
-    size_t at = static_cast<size_t>(script.counts++);
-    *present = at < script.countResults.size() ? script.countResults[at] : 0;
-    return at < script.countResults.size();
+    *present = 0;
+    return 0;
 }
 
 int CloseDeviceHandles()
@@ -171,18 +161,13 @@ struct LoopCase {
     std::vector<int> expectedStates;
     int expectedLookups;
     int expectedTransfers;
-    std::vector<int> counts = {}; // the dialog's counts of the printers while ready shows
-    int expectedCloses = 1;
 };
 
 std::vector<int> StatesShown()
 {
     std::vector<int> states;
-    for (const Showing &s : script.showings) {
+    for (const Showing &s : script.showings)
         states.push_back(s.uiState);
-        if (s.stateAfterTick != 0 && s.stateAfterTick != s.uiState)
-            states.push_back(s.stateAfterTick);
-    }
     return states;
 }
 
@@ -241,39 +226,6 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          {UI_SEVERAL, UI_READY},
          2,
          0},
-        {"printer arrives while not found: the button now transfers",
-         {0, 1},
-         {1},
-         {TICK_THEN_ACTION, CLICK_EXIT},
-         {UI_NOT_FOUND, UI_READY, UI_DONE},
-         2,
-         1},
-        {"printer gone while ready: the button now retries",
-         {1, 0},
-         {},
-         {TICK_THEN_ACTION, CLICK_EXIT},
-         {UI_READY, UI_NOT_FOUND, UI_NOT_FOUND},
-         2,
-         0,
-         {0},
-         2},
-        {"another printer of the model joins while ready",
-         {1},
-         {},
-         {TICK_THEN_ACTION, CLICK_EXIT},
-         {UI_READY, UI_SEVERAL, UI_NOT_FOUND},
-         2,
-         0,
-         {2},
-         2},
-        {"ready and still the one printer: nothing is opened again",
-         {1},
-         {1},
-         {TICK_THEN_ACTION, CLICK_EXIT},
-         {UI_READY, UI_DONE},
-         1,
-         1,
-         {1}},
         {"esc is ignored in every state",
          {0, 1, 1},
          {0, 1},
@@ -288,7 +240,6 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         ResetDesktop();
         script.lookupResults = c.lookups;
         script.transferResults = c.transfers;
-        script.countResults = c.counts;
         script.choices = c.choices;
 
         RunLoop(reinterpret_cast<HINSTANCE>(0x400000));
@@ -296,8 +247,7 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         EXPECT_EQ(StatesShown(), c.expectedStates);
         EXPECT_EQ(script.lookups, c.expectedLookups);
         EXPECT_EQ(script.transfers, c.expectedTransfers);
-        EXPECT_EQ(script.counts, static_cast<int>(c.counts.size()));
-        EXPECT_EQ(script.closeHandlesCalls, c.expectedCloses);
+        EXPECT_EQ(script.closeHandlesCalls, 1);
         ExpectEveryShowingEndedOnce();
         for (const Showing &s : script.showings)
             EXPECT_FALSE(s.endedByEsc) << "state " << s.uiState;

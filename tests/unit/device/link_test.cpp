@@ -83,43 +83,6 @@ TEST_F(LinkTest, EachLookupClosesThePreviousPairFirst)
     EXPECT_EQ(CurrentLinkKind(), LINK_SCANNER_PORT);
 }
 
-TEST_F(LinkTest, CountingLeavesTheHandlesOfTheLookupAlone)
-{
-    SimAddPrinter(printerPath, {configuredId});
-    int present = -1;
-    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS), &present), 1);
-    EXPECT_EQ(present, 1);
-    HANDLE primary = PrimaryHandle();
-
-    struct Step {
-        const char *label;
-        void (*change)();
-        int counted;
-        int present;
-    } steps[] = {
-        {"the printer still there", [] {}, 1, 1},
-        {"a second printer of the model",
-         [] { SimAddPrinter("\\\\?\\usb#second", {configuredIdLower}); }, 1, 2},
-        {"a device that cannot be read",
-         [] { SimPnpDevices()[0].propertyError = ERROR_GEN_FAILURE; }, 0, 0},
-        {"both gone", [] { SimPnpDevices().clear(); }, 1, 0},
-    };
-    for (const Step &step : steps) {
-        SCOPED_TRACE(step.label);
-        step.change();
-        EXPECT_EQ(CountPrinters(ConfigOfKind(LINK_PRINTER_CLASS), &present), step.counted);
-        EXPECT_EQ(present, step.present);
-        EXPECT_EQ(SimOpenLog().size(), 2u) << "counting opened a device";
-        EXPECT_EQ(SimHandles().closes, 0) << "counting closed the lookup's handles";
-        EXPECT_EQ(PrimaryHandle(), primary);
-        ExpectNothingHeldButHandles();
-    }
-    // A still-image port answers only through a pipe opened on it: no count is made there.
-    SimAddScannerPort(0, 0x7A3D, 0x5E21);
-    EXPECT_EQ(CountPrinters(ConfigOfKind(LINK_SCANNER_PORT), &present), 0);
-    EXPECT_EQ(SimOpenLog().size(), 2u);
-}
-
 TEST_F(LinkTest, ScannerPathParsesTheIdsAtTheirFixedOffsets)
 {
     struct Row {

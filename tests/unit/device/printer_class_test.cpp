@@ -300,15 +300,6 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
          2,
          nobody,
          {}},
-        {"two on Windows Me",
-         [] {
-             for (SimPnpDevice &device : SimPnpDevices())
-                 device.legacySuccesses = 2;
-         },
-         1,
-         2,
-         nobody,
-         {}},
         {"the first's interface declared but not linked",
          [] { SimPnpDevices()[0].interfacePath.clear(); },
          3,
@@ -324,7 +315,6 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
          1,
          0,
          {PathOf(0), PathOf(0)}},
-        {"no interface can be enumerated", [] { SimFailInterfaceEnum(true); }, 3, 0, nobody, {}},
         {"a later device that cannot be read ends the count",
          [] { SimPnpDevices()[1].propertyError = ERROR_GEN_FAILURE; },
          3,
