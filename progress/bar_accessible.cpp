@@ -1,17 +1,21 @@
 // The progress dialog as screen readers see it: a progress bar named by the dialog's text line,
-// its value the percentage drawn, through a minimal IAccessible of the dialog's client area.
-// Active Accessibility's functions are looked up only when a client asks: importing oleacc,
-// oleaut32 and ole32 would keep the tool from loading where they are missing.
+// its value the percentage drawn, through a minimal IAccessible of the dialog's client area,
+// whose parent is the dialog's window. Active Accessibility's functions are looked up only when
+// a client asks: importing oleacc, oleaut32 and ole32 would keep the tool from loading where
+// they are missing. So is NotifyWinEvent, which Windows NT 4.0 and 95 lack.
 #define CINTERFACE
 #include "progress/progress_internal.h"
 
 #include <oleacc.h>
+#include <stddef.h>
 
 #include "resources/resource.h"
 
 typedef LRESULT(WINAPI *LresultFromObjectCall)(REFIID iid, WPARAM flags, LPUNKNOWN object);
 typedef BSTR(WINAPI *SysAllocStringCall)(const OLECHAR *text);
 typedef HRESULT(WINAPI *CoInitializeCall)(LPVOID reserved);
+typedef HRESULT(WINAPI *ObjectFromWindowCall)(HWND window, DWORD objectId, REFIID iid, void **out);
+typedef void(WINAPI *NotifyWinEventCall)(DWORD event, HWND window, LONG objectId, LONG child);
 
 // What the answers need, looked for once per run; ready when every module was found and this
 // thread is in an apartment. The modules stay loaded: a client's calls reach the object
@@ -21,17 +25,22 @@ struct AccessibilityCalls {
     int ready;
     LresultFromObjectCall lresultFromObject;
     SysAllocStringCall sysAllocString;
+    ObjectFromWindowCall objectFromWindow;
 };
 
 // One object per progress dialog. A client may hold it after the dialog has gone: window is
 // then NULL and every call fails, and the memory stays until the last reference goes.
+// It answers IOleWindow too, through the second table, so that a client learns the window.
 struct BarAccessible {
     const IAccessibleVtbl *vtable;
+    const IOleWindowVtbl *windowVtable;
     LONG references;
     HWND window;
 };
 
-static AccessibilityCalls calls = {0, 0, NULL, NULL};
+static AccessibilityCalls calls = {0, 0, NULL, NULL, NULL};
+static int notifyTried = 0;
+static NotifyWinEventCall notifyWinEvent = NULL;
 // The object the open dialog handed out, one reference held by the dialog.
 static BarAccessible *dialogBar = NULL;
 
@@ -43,6 +52,8 @@ static const GUID dispatchId = {
     0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 static const GUID accessibleId = {
     0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+static const GUID oleWindowId = {
+    0x00000114, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // Compared by hand: the library's comparison would bring the C runtime's memcmp.
 static int SameGuid(const GUID &first, const GUID &second)
@@ -55,9 +66,21 @@ static int SameGuid(const GUID &first, const GUID &second)
     return 1;
 }
 
-static FARPROC ModuleFunction(const char *moduleName, const char *name)
+// Loaded from the system folder by its full path: by its bare name Windows looks in the
+// executable's own folder first, where a download may have left a file of that name, and only
+// some of these DLLs are ones Windows always takes from the system folder. Their own DLLs are
+// looked for beside them too, not beside the executable.
+static FARPROC SystemModuleFunction(const char *moduleName, const char *name)
 {
-    HMODULE module = LoadLibraryA(moduleName);
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    // 0 is a failure, and a longer answer the size a folder name too long for MAX_PATH needs.
+    if (length == 0 || length >= MAX_PATH)
+        return NULL;
+    if (path[length - 1] != '\\')
+        path[length++] = '\\';
+    lstrcpynA(path + length, moduleName, 16);
+    HMODULE module = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
     return module != NULL ? GetProcAddress(module, name) : NULL;
 }
 
@@ -66,13 +89,16 @@ static int LoadAccessibilityCalls()
     if (calls.tried)
         return calls.ready;
     calls.tried = 1;
-    calls.lresultFromObject =
-        (LresultFromObjectCall)(void (*)(void))ModuleFunction("oleacc.dll", "LresultFromObject");
+    calls.lresultFromObject = (LresultFromObjectCall)(void (*)(void))SystemModuleFunction(
+        "oleacc.dll", "LresultFromObject");
+    calls.objectFromWindow = (ObjectFromWindowCall)(void (*)(void))SystemModuleFunction(
+        "oleacc.dll", "AccessibleObjectFromWindow");
     calls.sysAllocString =
-        (SysAllocStringCall)(void (*)(void))ModuleFunction("oleaut32.dll", "SysAllocString");
+        (SysAllocStringCall)(void (*)(void))SystemModuleFunction("oleaut32.dll", "SysAllocString");
     CoInitializeCall coInitialize =
-        (CoInitializeCall)(void (*)(void))ModuleFunction("ole32.dll", "CoInitialize");
-    if (calls.lresultFromObject == NULL || calls.sysAllocString == NULL || coInitialize == NULL)
+        (CoInitializeCall)(void (*)(void))SystemModuleFunction("ole32.dll", "CoInitialize");
+    if (calls.lresultFromObject == NULL || calls.objectFromWindow == NULL ||
+        calls.sysAllocString == NULL || coInitialize == NULL)
         return 0;
     // A single-threaded apartment, kept for the rest of the run: a client's calls then arrive
     // as messages of this thread, which the transfer's waits run, and never meet the dialog
@@ -96,9 +122,12 @@ static HRESULT STDMETHODCALLTYPE QueryInterface(IAccessible *object, REFIID iid,
     if (out == NULL)
         return E_POINTER;
     *out = NULL;
-    if (!SameGuid(iid, unknownId) && !SameGuid(iid, dispatchId) && !SameGuid(iid, accessibleId))
+    if (SameGuid(iid, oleWindowId))
+        *out = &BarOf(object)->windowVtable;
+    else if (SameGuid(iid, unknownId) || SameGuid(iid, dispatchId) || SameGuid(iid, accessibleId))
+        *out = object;
+    else
         return E_NOINTERFACE;
-    *out = object;
     InterlockedIncrement(&BarOf(object)->references);
     return S_OK;
 }
@@ -183,12 +212,17 @@ static HRESULT ControlText(IAccessible *object, VARIANT child, int id, BSTR *out
     return WindowTextAsBstr(GetDlgItem(window, id), id == IDC_PROGRESS_FRAME, out);
 }
 
+// The dialog's window object, which the system makes: a client walking up from the bar reaches
+// the dialog and its caption.
 static HRESULT STDMETHODCALLTYPE GetParent(IAccessible *object, IDispatch **out)
 {
     if (out == NULL)
         return E_POINTER;
     *out = NULL;
-    return BarOf(object)->window != NULL ? S_FALSE : goneResult;
+    HWND window = BarOf(object)->window;
+    if (window == NULL)
+        return goneResult;
+    return calls.objectFromWindow(window, (DWORD)OBJID_WINDOW, dispatchId, (void **)out);
 }
 
 static HRESULT STDMETHODCALLTYPE GetChildCount(IAccessible *object, LONG *count)
@@ -243,9 +277,15 @@ static HRESULT STDMETHODCALLTYPE GetRole(IAccessible *object, VARIANT child, VAR
     return NumberAnswer(object, child, ROLE_SYSTEM_PROGRESSBAR, out);
 }
 
+// Focused while the dialog has the focus, which it takes when it opens.
 static HRESULT STDMETHODCALLTYPE GetState(IAccessible *object, VARIANT child, VARIANT *out)
 {
-    return NumberAnswer(object, child, STATE_SYSTEM_READONLY, out);
+    HWND window = BarOf(object)->window;
+    HWND focus = GetFocus();
+    LONG state = STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE;
+    if (window != NULL && focus != NULL && (focus == window || IsChild(window, focus)))
+        state |= STATE_SYSTEM_FOCUSED;
+    return NumberAnswer(object, child, state, out);
 }
 
 static HRESULT STDMETHODCALLTYPE GetHelp(IAccessible *object, VARIANT child, BSTR *out)
@@ -362,6 +402,53 @@ static const IAccessibleVtbl barVtable = {
     PutText,
 };
 
+static BarAccessible *BarOfWindow(IOleWindow *object)
+{
+    return (BarAccessible *)((BYTE *)object - offsetof(BarAccessible, windowVtable));
+}
+
+static HRESULT STDMETHODCALLTYPE WindowQueryInterface(IOleWindow *object, REFIID iid, void **out)
+{
+    return QueryInterface((IAccessible *)BarOfWindow(object), iid, out);
+}
+
+static ULONG STDMETHODCALLTYPE WindowAddRef(IOleWindow *object)
+{
+    return AddRef((IAccessible *)BarOfWindow(object));
+}
+
+static ULONG STDMETHODCALLTYPE WindowRelease(IOleWindow *object)
+{
+    return Release((IAccessible *)BarOfWindow(object));
+}
+
+static HRESULT STDMETHODCALLTYPE GetWindow(IOleWindow *object, HWND *out)
+{
+    if (out == NULL)
+        return E_POINTER;
+    *out = BarOfWindow(object)->window;
+    return *out != NULL ? S_OK : goneResult;
+}
+
+static HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(IOleWindow *, BOOL) { return E_NOTIMPL; }
+
+static const IOleWindowVtbl windowVtable = {
+    WindowQueryInterface, WindowAddRef, WindowRelease, GetWindow, ContextSensitiveHelp,
+};
+
+void NotifyBarChange(HWND dialog, DWORD event)
+{
+    if (!notifyTried) {
+        notifyTried = 1;
+        HMODULE user = GetModuleHandleA("user32.dll");
+        if (user != NULL)
+            notifyWinEvent =
+                (NotifyWinEventCall)(void (*)(void))GetProcAddress(user, "NotifyWinEvent");
+    }
+    if (notifyWinEvent != NULL)
+        notifyWinEvent(event, dialog, OBJID_CLIENT, CHILDID_SELF);
+}
+
 LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId)
 {
     // The id is 32 bits wide; 64-bit Windows may hand it over sign-extended or not.
@@ -375,6 +462,7 @@ LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId)
         if (dialogBar == NULL)
             return 0;
         dialogBar->vtable = &barVtable;
+        dialogBar->windowVtable = &windowVtable;
         dialogBar->references = 1;
         dialogBar->window = dialog;
     }

@@ -103,7 +103,7 @@ static void ShowPercentInFrame(HWND window, int percent)
     FormatPercent(text, percent);
     DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)text);
     shownPercent = percent;
-    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+    NotifyBarChange(window, EVENT_OBJECT_VALUECHANGE);
 }
 
 // Makes the memory context and bitmap the bar is drawn in; 0, with nothing held, when either
@@ -267,7 +267,7 @@ void ProgressShowBusy(int busy)
     if (busy)
         LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, notice, sizeof notice);
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_TEXT, busy ? notice : captionText);
-    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, progressWindow, OBJID_CLIENT, CHILDID_SELF);
+    NotifyBarChange(progressWindow, EVENT_OBJECT_NAMECHANGE);
     // On screen now: the wait that follows may not run the paint for a while.
     UpdateWindow(progressWindow);
 }

@@ -28,4 +28,8 @@ LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId);
 // The dialog is going: a client that still holds its object gets failures from now on.
 void ReleaseBarAccessible();
 
+// Tells listening clients of a change (EVENT_OBJECT_NAMECHANGE or _VALUECHANGE) of the dialog's
+// bar; nothing where Windows cannot tell them.
+void NotifyBarChange(HWND dialog, DWORD event);
+
 #endif

@@ -12,8 +12,7 @@ bash scripts/install-deps.sh
 export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
 cmake --workflow --preset run
 build=build/windows
-why="this machine runs no 32-bit code"
-[ -n "${UPDATE_TOOL_WINE_ARCH:-}" ] && why="UPDATE_TOOL_WINE_ARCH asks for it"
+why=$(bash scripts/wine-arch.sh --why)
 if [ "$(bash scripts/wine-arch.sh)" = win32 ]; then
     echo "Running build/windows/UpdateTool.exe (32-bit, the product) under 32-bit Wine"
 else

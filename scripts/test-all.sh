@@ -8,8 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 wine_arch=$(bash scripts/wine-arch.sh)
-why="this machine runs no 32-bit code"
-[ -n "${UPDATE_TOOL_WINE_ARCH:-}" ] && why="UPDATE_TOOL_WINE_ARCH asks for it"
+why=$(bash scripts/wine-arch.sh --why)
 if [ "$wine_arch" = win32 ]; then
     echo "== Wine tests run build/windows/UpdateTool.exe (32-bit, the product) under 32-bit Wine"
 else

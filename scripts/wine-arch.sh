@@ -7,6 +7,14 @@
 # UPDATE_TOOL_WINE_ARCH=win64 takes the 64-bit way on any machine (to try it where both run).
 set -euo pipefail
 
+# --why: one line saying why the 64-bit way is taken, for the scripts that tell which exe runs.
+why() {
+    if [ -n "${UPDATE_TOOL_WINE_ARCH:-}" ]; then echo "UPDATE_TOOL_WINE_ARCH asks for it"
+    elif [ "$(bash "$0" --kernel)" = win64 ]; then echo "this machine runs no 32-bit code"
+    else echo "32-bit Wine is not installed (it could not be installed here)"; fi
+}
+[ "${1:-}" = --why ] && { why; exit 0; }
+
 case "${UPDATE_TOOL_WINE_ARCH:-}" in
     win32 | win64) echo "$UPDATE_TOOL_WINE_ARCH"; exit 0 ;;
     "") ;;

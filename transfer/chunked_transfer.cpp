@@ -29,23 +29,45 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
     return sent != 0 ? 1 : 0;
 }
 
+// The progress dialog of one transfer: opened once, with an empty bar, and closed at its end.
+struct TransferWindow {
+    int open;
+    DWORD stepCount;
+    char caption[128];
+};
+
+static void OpenProgressOnce(TransferWindow *window)
+{
+    if (window->open)
+        return;
+    window->open = 1;
+    ProgressOpen(IDS_TRANSFERRING, 0, window->caption);
+    // A cancel from the progress window must not leave the printer with half an image, so
+    // only a failed send ends the transfer.
+    ProgressStep(window->stepCount, 0);
+}
+
 // Sends one piece and waits until the printer has taken it, running the thread's messages
 // whenever one arrives meanwhile: a window that stops answering is one the system offers to
 // close, with the printer holding half an image. step, when not 0, is shown while the piece is
 // on its way: on a fast link the bar's work would otherwise sit between two writes and set the
 // pace. A printer that has taken nothing for a while is said to be busy writing until the piece
-// has gone: a user who sees the bar stand still unplugs it.
-static int SendPiece(int sendMode, const BYTE *data, DWORD length, DWORD stepCount, DWORD step)
+// has gone: a user who sees the bar stand still, or no window at all after the click, unplugs
+// it. A printer that holds the header (erasing its flash for the announced length) so brings
+// the dialog up before the image goes.
+static int SendPiece(TransferWindow *window, int sendMode, const BYTE *data, DWORD length,
+                     DWORD step)
 {
     int busyShown = 0;
 
     if (!SendToDevice(sendMode, data, NULL, length))
         return 0;
     if (step != 0)
-        ProgressStep(stepCount, step);
+        ProgressStep(window->stepCount, step);
     for (;;) {
         int woke = AwaitDevice();
         if (woke == DEVICE_QUIET) {
+            OpenProgressOnce(window);
             ProgressShowBusy(1);
             busyShown = 1;
             continue;
@@ -71,42 +93,41 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
                        DWORD headerLength, DWORD chunkSize)
 {
     int result = 0;
-    DWORD stepCount = 0;
     DWORD offset = 0;
     DWORD remaining = imageLength;
     DWORD index = 0;
-    char caption[128];
+    TransferWindow window;
 
     // Nothing to send, or no way to cut it into pieces: fail before the printer sees a header
     // announcing an image that never follows. The bar could not be driven either: its
     // arithmetic divides by the step count.
     if (image == NULL || imageLength == 0 || chunkSize == 0)
         return 0;
-    if (headerLength != 0 && !SendPiece(sendMode, header, headerLength, 0, 0))
-        return 0;
-
-    stepCount = StepCount(imageLength, chunkSize);
-    caption[0] = '\0';
-    LoadStringA(ModuleInstance(), IDS_TITLE, caption, sizeof caption);
-    ProgressOpen(IDS_TRANSFERRING, 0, caption);
-    // A cancel from the progress window must not leave the printer with half an image, so
-    // only a failed send ends the transfer.
-    ProgressStep(stepCount, 0);
+    window.open = 0;
+    window.stepCount = StepCount(imageLength, chunkSize);
+    window.caption[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_TITLE, window.caption, sizeof window.caption);
+    // The dialog usually opens after the header, which the printer takes at once; only one
+    // that holds it opens the dialog while the header waits.
+    if (headerLength != 0 && !SendPiece(&window, sendMode, header, headerLength, 0))
+        goto done;
+    OpenProgressOnce(&window);
 
     // Each piece shows the step of the one before it while it is on its way.
     while (remaining > chunkSize) {
-        if (!SendPiece(sendMode, image + offset, chunkSize, stepCount, index))
+        if (!SendPiece(&window, sendMode, image + offset, chunkSize, index))
             goto done;
         remaining -= chunkSize;
         offset += chunkSize;
         index += 1;
     }
     // The last piece, short or of full size, always goes here; remaining is at least 1.
-    if (!SendPiece(sendMode, image + offset, remaining, stepCount, index))
+    if (!SendPiece(&window, sendMode, image + offset, remaining, index))
         goto done;
-    ProgressStep(stepCount, stepCount);
+    ProgressStep(window.stepCount, window.stepCount);
     result = 1;
 done:
-    ProgressClose();
+    if (window.open)
+        ProgressClose();
     return result;
 }

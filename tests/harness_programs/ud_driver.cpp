@@ -218,12 +218,47 @@ static void ReadAccessible(HWND dialog, double ms)
         VariantInit(&role);
         HRESULT hr = AccessibleObjectFromWindow(dialog, (DWORD)OBJID_CLIENT, accessibleId,
                                                 (void **)&accessible);
-        if (accessible != NULL)
-            accessible->get_accRole(self, &role);
-        printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld}\n", hr,
-               role.vt == VT_I4 ? role.lVal : -1L);
-        if (accessible == NULL)
+        if (accessible == NULL) {
+            printf("{\"event\":\"msaa-object\",\"hr\":%ld}\n", hr);
             return;
+        }
+        // Where the bar sits: its window, its state, and the parent a client walks up to.
+        // Wine's window object has no name of its own (E_NOTIMPL): the name Windows gives it is
+        // its window's text, read here from the window the parent answers with.
+        VARIANT state;
+        VariantInit(&state);
+        HWND window = NULL;
+        HWND parentWindow = NULL;
+        IDispatch *parent = NULL;
+        IAccessible *parentObject = NULL;
+        BSTR parentName = NULL;
+        HRESULT nameHr = E_FAIL;
+        char ansi[1024] = "";
+        accessible->get_accRole(self, &role);
+        accessible->get_accState(self, &state);
+        WindowFromAccessibleObject(accessible, &window);
+        if (accessible->get_accParent(&parent) == S_OK && parent != NULL &&
+            SUCCEEDED(parent->QueryInterface(accessibleId, (void **)&parentObject))) {
+            WindowFromAccessibleObject(parentObject, &parentWindow);
+            nameHr = parentObject->get_accName(self, &parentName);
+            if (nameHr == S_OK && parentName != NULL)
+                WideCharToMultiByte(CP_ACP, 0, parentName, -1, ansi, sizeof ansi, NULL, NULL);
+            else if (nameHr == E_NOTIMPL && parentWindow != NULL)
+                ReadText(parentWindow, ansi, sizeof ansi);
+        }
+        SysFreeString(parentName);
+        if (parentObject != NULL)
+            parentObject->Release();
+        if (parent != NULL)
+            parent->Release();
+        printf("{\"event\":\"msaa-object\",\"hr\":%ld,\"role\":%ld,\"state\":%ld,"
+               "\"window\":%s,\"parentWindow\":%s,\"focus\":%s,\"parentNameHr\":%ld,"
+               "\"parentName\":",
+               hr, role.vt == VT_I4 ? role.lVal : -1L, state.vt == VT_I4 ? state.lVal : -1L,
+               window == dialog ? "true" : "false", parentWindow == dialog ? "true" : "false",
+               GetForegroundWindow() == dialog ? "true" : "false", (long)nameHr);
+        PutJsonText(ansi);
+        printf("}\n");
     }
     printf("{\"event\":\"msaa\",\"ms\":%.1f", ms);
     PutAccessibleText("name", 0);

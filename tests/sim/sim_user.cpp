@@ -555,9 +555,6 @@ HWND WINAPI GetTopWindow(HWND window)
     return top;
 }
 
-// No accessibility client listens on the simulated desktop.
-void WINAPI NotifyWinEvent(DWORD, HWND, LONG, LONG) {}
-
 BOOL WINAPI UpdateWindow(HWND window)
 {
     counters.updateWindowCalls++;

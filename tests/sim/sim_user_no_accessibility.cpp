@@ -1,7 +1,10 @@
 // The progress dialog's accessible bar as on a Windows without Active Accessibility, where the
-// window answers WM_GETOBJECT as any other: the simulated desktop has no COM.
+// window answers WM_GETOBJECT as any other and no client hears of changes: the simulated desktop
+// has no COM.
 #include "progress/progress_internal.h"
 
 LRESULT AnswerBarAccessible(HWND, WPARAM, LPARAM) { return 0; }
 
 void ReleaseBarAccessible() {}
+
+void NotifyBarChange(HWND, DWORD) {}

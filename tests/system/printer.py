@@ -134,6 +134,7 @@ class Receiver:
         self.closed_at = None
         self.paced_from = None
         self.slave = None
+        self.filler = 0  # bytes of hold_next_write's still to be read and dropped
         if kind == "fifo":
             self.path = os.path.join(directory, name + ".fifo")
             if os.path.lexists(self.path):
@@ -159,6 +160,20 @@ class Receiver:
     def resume(self):
         self.paced_from = None
         self.running.set()
+
+    def hold_next_write(self):
+        """Pauses and fills the FIFO, so that the tool's next write waits, however short, until
+        the resume; the filling is read first then and not recorded."""
+        self.pause()
+        time.sleep(0.3)  # the reading thread parks before the filling starts
+        writer = os.open(self.path, os.O_WRONLY | os.O_NONBLOCK)
+        try:
+            while True:
+                self.filler += os.write(writer, bytes(4096))
+        except BlockingIOError:
+            pass
+        finally:
+            os.close(writer)
 
     def wait_for(self, count, timeout):
         deadline = time.monotonic() + timeout
@@ -199,6 +214,11 @@ class Receiver:
                 continue
             except OSError:
                 chunk = b""
+            dropped = min(self.filler, len(chunk))
+            self.filler -= dropped
+            chunk = chunk[dropped:]
+            if dropped and not chunk:
+                continue
             if chunk:
                 with self.lock:
                     self.data += chunk

@@ -9,6 +9,7 @@ tree is created once per test run by --create-prefix and reused by every group.
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import time
 import traceback
@@ -244,7 +245,7 @@ def own_interface_opened(ctx):
 
 def older_windows(ctx):
     """The ready state on the versions whose hardware-ID read differs (98, Me) and on 2000, XP;
-    on 98 a whole transfer too."""
+    on 98 a whole transfer too, and one whose write fails part-way."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     ctx.printers.plug(OTHER, None)
@@ -264,6 +265,10 @@ def older_windows(ctx):
                 expect_received(ctx, rx)
             exit_tool(ctx, proc)
             seen.append("%s %d.%d" % (version, *expected))
+        # A blocking write on 98 that fails part-way: the failed state, and Retry sends the
+        # whole stream again from the header.
+        ctx.session.set_windows_version("win98")
+        unplugged_mid_image(ctx, back=True)
     finally:
         ctx.session.set_windows_version(None)
     ctx.note("ready on " + ", ".join(seen))
@@ -297,9 +302,19 @@ def progress_seen(ctx):
     ctx.printers.remove_all()
     rx = ctx.receiver("target", rate=500_000)
     ctx.printers.plug(TARGET, rx.path)
-    proc = ctx.session.start_tool(ctx.exe, "tool-texts", extra_env=TEXT_TRACE_ENV)
+    # Run from a folder of its own beside a planted oleacc.dll, as a download folder may hold,
+    # which Wine is told to prefer to its own.
+    folder = os.path.join(ctx.session.log_dir, "planted")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    shutil.copy(os.path.join(ctx.session.programs, "planted", "oleacc.dll"), folder)
+    overrides = ctx.session.env["WINEDLLOVERRIDES"] + ";oleacc=n,b"
+    proc = ctx.session.start_tool(shutil.copy(ctx.exe, folder), "tool-texts",
+                                  extra_env=dict(TEXT_TRACE_ENV, WINEDLLOVERRIDES=overrides))
     wait_dialog(ctx, "ready")
     events = transfer(ctx, "--msaa")
+    check(not os.path.exists(os.path.join(folder, "loaded.mark")),
+          "the oleacc.dll planted beside the tool was loaded")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)
@@ -481,8 +496,14 @@ def session_waits_for_transfer(ctx):
 def expect_read_as_progress_bar(ctx, events, rising):
     """An MSAA client in another process read a progress bar (role 48) named by the text line,
     valued by the drawn percentage (climbing, if rising), heard of the changes, and got failure
-    from the object it held once the dialog had gone. The readings the dialog's end left whole."""
+    from the object it held once the dialog had gone. The readings the dialog's end left whole.
+    It found the bar's window and its parent, the dialog's window object, named by the caption;
+    the bar is focusable, and focused while the dialog is in front."""
     found, after = last(events, "msaa-object"), last(events, "msaa-after")
+    state = found.get("state", 0)
+    check(found.get("window") and found.get("parentWindow") and
+          found.get("parentName") == ctx.strings["IDS_TITLE"] and state & 0x100000 and
+          bool(state & 0x4) == found["focus"], "MSAA: the bar's place %s" % found)
     read = [e for e in events if e["event"] == "msaa" and e["name"] and e["value"]]
     values = [int(e["value"][:-1]) for e in read if re.fullmatch(r"\d+%", e["value"])]
     check(found["hr"] == 0 and found["role"] == 48 and len(values) == len(read) > 0 and
@@ -552,8 +573,46 @@ def printer_holds(ctx, resume_after):
     exit_tool(ctx, proc)
 
 
+def printer_holds_header(ctx, seconds, shot=None):
+    """The printer takes no byte of the header for seconds (as while it erases its flash for
+    the length announced): within 3.5 s of the click the progress dialog is up with the busy
+    notice over an empty bar (a screenshot named shot, on a screen), answering WM_NULL; once
+    bytes move the transfer's text is back, and the bytes arrive exact."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("held-header", rate=1_000_000)
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready", "tool-held-header")
+    rx.hold_next_write()
+    drv = follow_transfer(ctx, TRANSFER_TIMEOUT + seconds)
+    held_from = time.monotonic()
+    while '"progress-text"' not in log_text(drv) and time.monotonic() < held_from + seconds:
+        time.sleep(0.05)
+    if shot:
+        screenshot(ctx, shot)
+    time.sleep(max(0, held_from + seconds - time.monotonic()))
+    check(rx.count() == 0, "the printer took %d bytes while it held the header" % rx.count())
+    rx.resume()
+    events = driver_events(drv, TRANSFER_TIMEOUT)
+    moving, busy = ctx.strings["IDS_TRANSFERRING"], ctx.strings["IDS_PRINTER_BUSY"]
+    up, lines = last(events, "progress"), [e for e in events if e["event"] == "progress-text"]
+    told = next((e["ms"] for e in lines if e["text"] == busy), None)
+    check(up and up["ms"] <= 3500 and up["frameText"] == "0% " and told is not None and
+          told <= 3500 and lines[-1]["text"] == moving,
+          "while the header was held: progress dialog %s; texts %s" % (up, lines))
+    pings = last(events, "pings")
+    check(pings["count"] > 0 and pings["unanswered"] == 0 and pings["hung"] == 0,
+          "the progress dialog stopped answering: %s" % pings)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    ctx.note("header held %d s: progress dialog up %.0f ms and the notice read %.0f ms after the "
+             "click, at %s; WM_NULL answered within %.0f ms" %
+             (seconds, up["ms"], told, up["frameText"].strip(), pings["longestMs"]))
+    exit_tool(ctx, proc)
+
+
 def printer_pauses(ctx):
     printer_holds(ctx, 10)
+    printer_holds_header(ctx, 10)
 
 
 def printer_stops(ctx):
@@ -708,8 +767,8 @@ def shoot_progress(ctx, rx, name, part, busy, **colours):
 
 
 def screenshots(ctx):
-    """Not found, several printers, ready, progress at mid-bar, done, and failed, as the user
-    sees them."""
+    """Not found, several printers, ready, progress at mid-bar, done, busy on the header, and
+    failed, as the user sees them."""
     ctx.printers.remove_all()
     proc, _ = start_tool(ctx, "not_found")
     screenshot(ctx, "not-found")
@@ -725,6 +784,8 @@ def screenshots(ctx):
     expect_received(ctx, rx)
     screenshot(ctx, "done")
     exit_tool(ctx, proc)
+
+    printer_holds_header(ctx, 5, shot="header-busy")
 
     ctx.printers.plug(TARGET, "/dev/full")
     proc, _ = start_tool(ctx, "ready", "tool-failing")

@@ -325,7 +325,6 @@ BOOL WINAPI UpdateWindow(HWND window);
 #define EVENT_OBJECT_VALUECHANGE 0x800E
 #define OBJID_CLIENT ((LONG)0xFFFFFFFC)
 #define CHILDID_SELF 0
-void WINAPI NotifyWinEvent(DWORD event, HWND window, LONG object, LONG child);
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int max);
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
