@@ -279,91 +279,55 @@ TEST_F(PrinterClassTest, OpensTheMatchingDevicesOwnInterface)
     EXPECT_EQ(SimSetup().interfaceEnumsWithoutDevice, 0);
 }
 
-// Devices 0 and 1 both carry the configured ID; each row changes what makes them count.
+// Device 0 carries the configured ID; device 1 is another printer of the model unless the row
+// makes it something that does not count.
 TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
 {
+    enum Second { TWIN, STALE_TWIN, NEAR_MISS, UNREADABLE };
     struct Row {
         const char *label;
-        void (*arrange)();
-        int osFamily;
-        int present;
-        int expected;
-        std::vector<std::string> opened;
+        int osFamily, legacySuccesses;
+        bool firstLinked;
+        Second second;
+        bool failDetail;
+        int opensAllowed, present, expected;
+        int opens; // of device expected, or of device 0 when nothing is found
     } rows[] = {
-        {"two printers of the model: neither is opened", [] {}, 3, 2, nobody, {}},
-        {"two on Windows 98",
-         [] {
-             for (SimPnpDevice &device : SimPnpDevices())
-                 device.legacySuccesses = 1;
-         },
-         0,
-         2,
-         nobody,
-         {}},
-        {"the first's interface declared but not linked",
-         [] { SimPnpDevices()[0].interfacePath.clear(); },
-         3,
-         1,
-         1,
-         {PathOf(1), PathOf(1)}},
-        {"the second's IDs only come close",
-         [] {
-             SimPnpDevices()[1].hardwareIds =
-                 SimMultiSz({"USB\\VID_7A3D&PID_5E21", std::string(configuredId) + "2"});
-         },
-         3,
-         1,
-         0,
-         {PathOf(0), PathOf(0)}},
-        {"a later device that cannot be read ends the count",
-         [] { SimPnpDevices()[1].propertyError = ERROR_GEN_FAILURE; },
-         3,
-         0,
-         nobody,
-         {}},
-        {"detail of the lone one cannot be fetched",
-         [] {
-             SimPnpDevices()[1].interfacePath.clear();
-             SimFailInterfaceDetail(true);
-         },
-         3,
-         1,
-         nobody,
-         {}},
-        {"first open fails",
-         [] {
-             SimPnpDevices()[1].interfacePath.clear();
-             SimFindDevice(PathOf(0))->opensAllowed = 0;
-         },
-         3,
-         1,
-         nobody,
-         {PathOf(0)}},
-        {"second open fails and closes the first",
-         [] {
-             SimPnpDevices()[1].interfacePath.clear();
-             SimFindDevice(PathOf(0))->opensAllowed = 1;
-         },
-         3,
-         1,
-         nobody,
-         {PathOf(0), PathOf(0)}},
+        {"two of the model: neither opened", 3, -1, true, TWIN, false, -1, 2, nobody, 0},
+        {"two on Windows 98", 0, 1, true, TWIN, false, -1, 2, nobody, 0},
+        {"first's interface declared, not linked", 3, -1, false, TWIN, false, -1, 1, 1, 2},
+        {"second's IDs only come close", 3, -1, true, NEAR_MISS, false, -1, 1, 0, 2},
+        {"a later unreadable device ends the count", 3, -1, true, UNREADABLE, false, -1, 0, nobody,
+         0},
+        {"detail of the lone one not fetched", 3, -1, true, STALE_TWIN, true, -1, 1, nobody, 0},
+        {"first open fails", 3, -1, true, STALE_TWIN, false, 0, 1, nobody, 1},
+        {"second open fails, first closed", 3, -1, true, STALE_TWIN, false, 1, 1, nobody, 2},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         CloseDeviceHandles();
         SimKernelReset();
         SimAddPrinter(PathOf(0), {configuredId});
-        SimAddPrinter(PathOf(1), {configuredIdLower});
+        SimPnpDevice &second = SimAddPrinter(
+            PathOf(1), {row.second == NEAR_MISS ? "USB\\VID_7A3D&PID_5E21" : configuredIdLower});
         // Where two count, a third is there too: two are enough to refuse, it is never read.
         if (row.present == 2)
             SimAddPrinter(PathOf(2), {configuredId});
-        row.arrange();
+        for (SimPnpDevice &device : SimPnpDevices())
+            device.legacySuccesses = row.legacySuccesses;
+        if (!row.firstLinked)
+            SimPnpDevices()[0].interfacePath.clear();
+        if (row.second == STALE_TWIN)
+            second.interfacePath.clear();
+        second.propertyError = row.second == UNREADABLE ? ERROR_GEN_FAILURE : 0;
+        SimFailInterfaceDetail(row.failDetail);
+        SimFindDevice(PathOf(0))->opensAllowed = row.opensAllowed;
         int present = -1;
 
         EXPECT_EQ(Lookup(configuredId, row.osFamily, &present), row.expected == nobody ? 0 : 1);
         EXPECT_EQ(present, row.present);
-        EXPECT_EQ(OpenedNames(), row.opened);
+        EXPECT_EQ(OpenedNames(), std::vector<std::string>(
+                                     row.opens, PathOf(row.expected == nobody ? 0 : row.expected)));
         if (row.present == 2) {
             EXPECT_EQ(SimPnpDevices()[2].propertyQueries, 0) << "the count went on past two";
         }
