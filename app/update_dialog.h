@@ -2,6 +2,8 @@
 #ifndef UPDATE_TOOL_UPDATE_DIALOG_H
 #define UPDATE_TOOL_UPDATE_DIALOG_H
 
+#include "device/device_link.h"
+
 #include <windows.h>
 
 enum UiStateValue {
@@ -9,9 +11,12 @@ enum UiStateValue {
     UI_NOT_FOUND = 2,
     UI_FAILED = 4,
     UI_DONE = 5,
+    UI_SEVERAL = 6, // more than one printer of the model: none is opened; Retry or Exit
 };
 
-// The state the next showing presents; written by the update loop before each showing.
+// The state the next showing presents; written by the update loop before each showing. While
+// the ready, not-found and several-printers states show, the dialog follows the printer and
+// may move among them: after the showing, the state the user answered.
 void SetUiState(int state);
 int UiState();
 
@@ -19,6 +24,13 @@ int UiState();
 int RetryRequested();
 void SetRetryRequested(int value);
 
+// Looks for the printer with config and names the state that follows: UI_READY with the
+// printer's handles open, UI_SEVERAL when more than one printer of the model is present (none
+// is opened), UI_NOT_FOUND otherwise.
+int LookUpPrinter(LinkConfig config);
+
+// DialogBoxParamA's parameter is the LinkConfig of the run, with which the dialog follows the
+// printer; NULL keeps the state as shown.
 INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -6,34 +6,38 @@
 #include "resources/resource.h"
 #include "transfer/chunked_transfer.h"
 
-int ShowUpdateDialog(HINSTANCE instance, int state)
+int ShowUpdateDialog(HINSTANCE instance, int state, const LinkConfig *config)
 {
     SetUiState(state);
     // A dialog that never appears must read as Exit: a 1 left from an earlier showing would
     // send the loop round again with no window, a busy loop nobody could stop.
     SetRetryRequested(0);
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), NULL, UpdateDialogProc, 0);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), NULL, UpdateDialogProc, (LPARAM)config);
     return RetryRequested();
 }
 
 void RunUpdateLoop(HINSTANCE instance)
 {
     LinkConfig config = DefaultLinkConfig();
+    int state = LookUpPrinter(config);
     for (;;) {
-        if (!FindPrinter(config)) {
-            if (ShowUpdateDialog(instance, UI_NOT_FOUND))
-                continue;
+        int action = ShowUpdateDialog(instance, state, &config);
+        // The dialog followed the printer while it showed: the button pressed answers the state
+        // it showed last.
+        state = UiState();
+        if (!action)
             break;
+        if (state != UI_READY) {
+            // Retry, from not found, several printers or a failed transfer: a whole new lookup.
+            state = LookUpPrinter(config);
+            continue;
         }
-        if (!ShowUpdateDialog(instance, UI_READY))
-            break;
         if (RunTransferAction(instance)) {
             // Only Exit is offered; whatever the dialog leaves, the run is over.
-            ShowUpdateDialog(instance, UI_DONE);
+            ShowUpdateDialog(instance, UI_DONE, NULL);
             break;
         }
-        if (!ShowUpdateDialog(instance, UI_FAILED))
-            break;
+        state = UI_FAILED;
     }
     CloseDeviceHandles();
 }

@@ -22,9 +22,17 @@ static_assert(sizeof(LinkConfig) == 136, "LinkConfig is passed by value as 136 b
 LinkConfig DefaultLinkConfig();
 
 // Closes any handles of a previous lookup, then looks for the printer by config.kind.
-// Non-zero when the printer was found and can be written; the handles then stay open until
-// the next lookup or CloseDeviceHandles.
-int FindPrinter(LinkConfig config);
+// Non-zero when exactly one printer of the model is present and it can be written; the handles
+// then stay open until the next lookup or CloseDeviceHandles. *present, when given, gets how
+// many printers of the model the lookup saw: 0, 1, or 2 for two or more, of which none is
+// opened (the tool cannot tell which one the user means to update).
+int FindPrinter(LinkConfig config, int *present = NULL);
+
+// Counts the printers of the model present now into *present, as FindPrinter's, opening,
+// closing and writing nothing: the handles of the last lookup stay as they are. 0 when no count
+// could be made, which on the scanner ports is always (a port answers only through a pipe
+// opened on it).
+int CountPrinters(LinkConfig config, int *present);
 
 // Closes whichever device handles are open and marks both closed; returns 1. The next write
 // starts the stream afresh.

@@ -63,17 +63,35 @@ static int ParseIdField(const char *hardwareId, int offset)
     return ParseHexField(field);
 }
 
-int FindPrinter(LinkConfig config)
+int FindPrinter(LinkConfig config, int *present)
 {
+    int seen = 0;
+    int found = 0;
     if (osFamily == OS_UNCLASSIFIED)
         GetOsFamily(&osFamily);
     CloseDeviceHandles();
     SetLinkKind(config.kind);
 
-    if (config.kind == LINK_PRINTER_CLASS)
-        return FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily);
+    if (config.kind == LINK_PRINTER_CLASS) {
+        found = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily, 1,
+                                       &seen);
+    } else {
+        vendorId = ParseIdField(config.hardwareId, 8);
+        productId = ParseIdField(config.hardwareId, 17);
+        found = FindScannerPort(vendorId, productId, config.scanPipeMode, osFamily, &seen);
+    }
+    if (present != NULL)
+        *present = seen;
+    return found;
+}
 
-    vendorId = ParseIdField(config.hardwareId, 8);
-    productId = ParseIdField(config.hardwareId, 17);
-    return FindScannerPort(vendorId, productId, config.scanPipeMode, osFamily);
+int CountPrinters(LinkConfig config, int *present)
+{
+    *present = 0;
+    if (config.kind != LINK_PRINTER_CLASS)
+        return 0;
+    if (osFamily == OS_UNCLASSIFIED)
+        GetOsFamily(&osFamily);
+    return FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily, 0,
+                                  present);
 }

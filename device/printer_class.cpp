@@ -163,10 +163,11 @@ static int OpenBothHandles(const char *path, int osFamily)
     return 1;
 }
 
-int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily)
+int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily,
+                           int open, int *present)
 {
-    int found = 0;
-    int matched = 0;
+    int result = 0;
+    int matches = 0;
     char *idCopy = NULL;
     HDEVINFO set = INVALID_HANDLE_VALUE;
     BYTE *list = NULL;
@@ -174,9 +175,11 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail = NULL;
     DWORD detailSize = 0;
     SP_DEVINFO_DATA device;
-    SP_DEVICE_INTERFACE_DATA interfaceData;
+    SP_DEVICE_INTERFACE_DATA interfaceData; // the first matching device's
+    SP_DEVICE_INTERFACE_DATA laterInterface;
     int idLength = lstrlenA(hardwareId);
 
+    *present = 0;
     // The comparison upper-cases in place: it works on a copy, never on the caller's text.
     idCopy = (char *)LocalAlloc(LPTR, (SIZE_T)idLength + 2);
     if (idCopy == NULL)
@@ -189,8 +192,14 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
 
     ZeroMemory(&device, sizeof device);
     device.cbSize = sizeof device;
-    for (DWORD index = 0; !matched && SetupDiEnumDeviceInfo(set, index, &device); index++) {
+    ZeroMemory(&interfaceData, sizeof interfaceData);
+    interfaceData.cbSize = sizeof interfaceData;
+    laterInterface = interfaceData;
+    // Every device is looked at, not only up to the first match: with two printers of the model
+    // attached the tool cannot know which one the user means, and two are enough to say so.
+    for (DWORD index = 0; matches < 2 && SetupDiEnumDeviceInfo(set, index, &device); index++) {
         DWORD reportedSize = 0;
+        int matched = 0;
         HardwareIdRead read =
             ReadHardwareIds(set, &device, osFamily, &list, &listSize, &reportedSize);
         if (read == READ_ABORT)
@@ -201,15 +210,20 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
         }
         list = (BYTE *)ReleaseBlock(list);
         listSize = 0;
+        // The interface of the matching device itself: a position in the whole set's interface
+        // list need not belong to the device at the same position in its device list. A device
+        // listed without one (its interface declared but not linked, or just unplugged) is no
+        // printer that could be written.
+        if (matched && SetupDiEnumDeviceInterfaces(set, &device, interfaceClass, 0,
+                                                   matches == 0 ? &interfaceData : &laterInterface))
+            matches++;
     }
-    if (!matched)
+    *present = matches;
+    if (!open) {
+        result = 1;
         goto done;
-
-    // The interface of the matching device itself: a position in the whole set's interface
-    // list need not belong to the device at the same position in its device list.
-    ZeroMemory(&interfaceData, sizeof interfaceData);
-    interfaceData.cbSize = sizeof interfaceData;
-    if (!SetupDiEnumDeviceInterfaces(set, &device, interfaceClass, 0, &interfaceData))
+    }
+    if (matches != 1)
         goto done;
 
     SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, NULL, 0, &detailSize, NULL);
@@ -225,15 +239,15 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, detailSize, NULL, NULL))
         goto done;
 
-    found = OpenBothHandles(detail->DevicePath, osFamily);
+    result = OpenBothHandles(detail->DevicePath, osFamily);
 
 done:
-    if (!found)
+    if (!result)
         SetLastError(ERROR_INVALID_HANDLE);
     if (set != INVALID_HANDLE_VALUE)
         SetupDiDestroyDeviceInfoList(set);
     ReleaseBlock(idCopy);
     ReleaseBlock(detail);
     ReleaseBlock(list);
-    return found;
+    return result;
 }

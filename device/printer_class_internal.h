@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
-// 1 when a device carrying hardwareId was found and both handles were opened on its interface,
-// 0 otherwise with both handles closed.
-int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily);
+// Counts into *present the devices carrying hardwareId that have a present interface of the
+// class, stopping at two. With open, and exactly one such device, opens both handles on its
+// interface. 1 when the count was made and, with open, the printer opened; 0 otherwise, with
+// *present 0 when the count could not be finished and, with open, both handles closed.
+int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily,
+                           int open, int *present);
 
 // Upper-cases 'a' to 'z' in both texts in place; every other byte is left as it is.
 void UppercaseInPlace(char *first, char *second);

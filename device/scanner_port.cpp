@@ -36,42 +36,54 @@ static int DescriptorMatches(HANDLE pipe0, int vendorId, int productId)
     return (int)(DWORD)descriptor.usProductId == productId;
 }
 
-int FindScannerPort(int vendorId, int productId, int scanPipeMode, int osFamily)
+int FindScannerPort(int vendorId, int productId, int scanPipeMode, int osFamily, int *present)
 {
-    int found = 0;
+    int matchedPort = -1;
     char portName[32];
 
-    if (PrimaryHandle() != INVALID_HANDLE_VALUE)
+    *present = 0;
+    if (PrimaryHandle() != INVALID_HANDLE_VALUE) {
+        *present = 1;
         return 1;
+    }
     // Only pipes 0/1 and 2/3 are pairs the printer listens on; anything else is refused before
     // a port is touched.
     if (scanPipeMode != 0 && scanPipeMode != 2)
         return 0;
 
-    for (int port = 0; port < scannerPortCount && !found; port++) {
+    // Every port is asked, not only up to the first match: with two printers of the model
+    // attached the tool cannot know which one the user means, and two are enough to say so.
+    for (int port = 0; port < scannerPortCount && *present < 2; port++) {
         wsprintfA(portName, "\\\\.\\Usbscan%d", port);
-        SetPrimaryHandle(OpenPipe(portName, 0, osFamily));
-        if (PrimaryHandle() == INVALID_HANDLE_VALUE)
+        HANDLE pipe0 = OpenPipe(portName, 0, osFamily);
+        if (pipe0 == INVALID_HANDLE_VALUE)
             continue;
-        if (!DescriptorMatches(PrimaryHandle(), vendorId, productId)) {
-            CloseDeviceHandles();
+        if (DescriptorMatches(pipe0, vendorId, productId) && ++*present == 1) {
+            // The first match's pipe 0 is kept: it is the pipe written in mode 0.
+            matchedPort = port;
+            SetPrimaryHandle(pipe0);
             continue;
         }
-
-        SetSecondaryHandle(OpenPipe(portName, 1, osFamily));
-        if (scanPipeMode == 2) {
-            CloseDeviceHandles();
-            SetPrimaryHandle(OpenPipe(portName, 2, osFamily));
-            SetSecondaryHandle(OpenPipe(portName, 3, osFamily));
-        }
-        // Every write goes to primaryHandle: a match that cannot be written is no printer found.
-        if (PrimaryHandle() == INVALID_HANDLE_VALUE) {
-            CloseDeviceHandles();
-            break;
-        }
-        found = 1;
+        CloseHandle(pipe0);
     }
-    return found;
+    if (*present != 1) {
+        CloseDeviceHandles();
+        return 0;
+    }
+
+    wsprintfA(portName, "\\\\.\\Usbscan%d", matchedPort);
+    SetSecondaryHandle(OpenPipe(portName, 1, osFamily));
+    if (scanPipeMode == 2) {
+        CloseDeviceHandles();
+        SetPrimaryHandle(OpenPipe(portName, 2, osFamily));
+        SetSecondaryHandle(OpenPipe(portName, 3, osFamily));
+    }
+    // Every write goes to primaryHandle: a match that cannot be written is no printer found.
+    if (PrimaryHandle() == INVALID_HANDLE_VALUE) {
+        CloseDeviceHandles();
+        return 0;
+    }
+    return 1;
 }
 
 int ParseHexField(const char *text)

@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
-// Looks over ports 0 to 14, opening pipes as osFamily wants: 1 when a port matched and the
-// chosen pipes give a writable primaryHandle, 0 otherwise.
-int FindScannerPort(int vendorId, int productId, int scanPipeMode, int osFamily);
+// Looks over ports 0 to 14, opening pipes as osFamily wants, and counts into *present the ports
+// that match, stopping at two: 1 when one port alone matched and the chosen pipes give a
+// writable primaryHandle, 0 otherwise with nothing left open.
+int FindScannerPort(int vendorId, int productId, int scanPipeMode, int osFamily, int *present);
 
 // The value of a hexadecimal text; 0 for an empty text, -1 when a character is not a digit.
 int ParseHexField(const char *text);

@@ -54,9 +54,11 @@ std::string UpperAscii(std::string text)
 
 // What the lookup must find when every device answers as Windows 2000 and later do: the first
 // device whose list, as much of it as the reported size covers, holds the ID as a whole entry.
-int ExpectedDevice(const std::vector<Device> &devices)
+int ExpectedDevice(const std::vector<Device> &devices, int *matches)
 {
-    for (size_t i = 0; i < devices.size(); i++) {
+    int first = -1;
+    *matches = 0;
+    for (size_t i = 0; i < devices.size() && *matches < 2; i++) {
         const Device &device = devices[i];
         if ((device.flags & ERROR_MASK) != 0)
             continue;
@@ -69,12 +71,15 @@ int ExpectedDevice(const std::vector<Device> &devices)
             size_t end = block.find('\0', position);
             if (end == std::string::npos)
                 break;
-            if (UpperAscii(block.substr(position, end - position)) == UpperAscii(configuredId))
-                return static_cast<int>(i);
+            if (UpperAscii(block.substr(position, end - position)) == UpperAscii(configuredId)) {
+                first = first < 0 ? static_cast<int>(i) : first;
+                ++*matches;
+                break;
+            }
             position = end + 1;
         }
     }
-    return -1;
+    return *matches == 1 ? first : -1;
 }
 
 } // namespace
@@ -132,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     char id[128] = {};
     strcpy(id, configuredId);
-    int result = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, id, osFamily);
+    int present = -1;
+    int result = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, id, osFamily, 1, &present);
 
     Check(strcmp(id, configuredId) == 0, "the caller's hardware ID changed");
     SimMemoryStats memory = SimMemory();
@@ -147,11 +153,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(SimHandleName(PrimaryHandle()) == SimHandleName(SecondaryHandle()),
               "the two handles name different devices");
     if (plain) {
-        int expected = ExpectedDevice(devices);
+        int matches = 0;
+        int expected = ExpectedDevice(devices, &matches);
         Check(result == (expected >= 0), "found or not found against the lists");
+        Check(present == matches, "printers counted against the lists");
         if (expected >= 0)
             Check(SimHandleName(PrimaryHandle()) == PathOf(static_cast<size_t>(expected)),
-                  "another device than the first match was opened");
+                  "another device than the lone match was opened");
     }
 
     CloseDeviceHandles();

@@ -23,6 +23,7 @@ struct Options {
     int ping;
     int askEndSession;
     int msaa;
+    int changed;
 };
 
 static double NowMs()
@@ -339,6 +340,8 @@ static int CommandSnapshot()
     return 0;
 }
 
+// Waits for an update dialog; with --changed, then for it to show another message by itself
+// (in the same window, or in another one that took its place).
 static int CommandWait(const Options &options)
 {
     double start = NowMs();
@@ -346,6 +349,27 @@ static int CommandWait(const Options &options)
     if (dialog == NULL) {
         PutEvent("timeout", NowMs() - start);
         return 1;
+    }
+    if (options.changed) {
+        char before[1024];
+        char now[1024];
+        ReadText(GetDlgItem(dialog, IDC_MESSAGE), before, sizeof before);
+        PutUpdateDialog("watching", dialog, NowMs() - start);
+        for (;;) {
+            Sleep(5);
+            HWND current = FindDialog(KIND_UPDATE, NULL, NULL);
+            if (current != NULL) {
+                ReadText(GetDlgItem(current, IDC_MESSAGE), now, sizeof now);
+                if (now[0] != '\0' && (current != dialog || strcmp(now, before) != 0)) {
+                    dialog = current;
+                    break;
+                }
+            }
+            if (NowMs() - start > options.timeoutMs) {
+                PutEvent("timeout", NowMs() - start);
+                return 1;
+            }
+        }
     }
     PutUpdateDialog("update", dialog, NowMs() - start);
     return 0;
@@ -596,6 +620,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->ping = 0;
     options->askEndSession = 0;
     options->msaa = 0;
+    options->changed = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -611,6 +636,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->askEndSession = 1;
         else if (strcmp(argv[i], "--msaa") == 0)
             options->msaa = 1;
+        else if (strcmp(argv[i], "--changed") == 0)
+            options->changed = 1;
         else
             return 0;
     }
@@ -637,7 +664,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
                         "transfer | hold "
                         "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-                        "[--ask-end-session] [--msaa]\n");
+                        "[--ask-end-session] [--msaa] [--changed]\n");
         return 2;
     }
     const char *command = argv[1];

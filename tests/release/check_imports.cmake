@@ -27,9 +27,10 @@ set(listed
     "user32.dll 95 CreateWindowExA DefWindowProcA DestroyWindow DialogBoxParamA DispatchMessageA"
     "user32.dll 95 EnableWindow EndDialog EndPaint FillRect GetClientRect GetDC GetDlgItem"
     "user32.dll 95 GetFocus GetSysColor GetTopWindow GetWindowRect GetWindowTextA IsChild"
-    "user32.dll 95 IsDialogMessageA IsWindow LoadCursorA LoadStringA MoveWindow"
+    "user32.dll 95 IsDialogMessageA IsWindow KillTimer LoadCursorA LoadStringA MoveWindow"
     "user32.dll 95 MsgWaitForMultipleObjects PeekMessageA RegisterClassA ReleaseDC ScreenToClient"
-    "user32.dll 95 SetCursor SetDlgItemTextA SetFocus SetWindowLongA SetWindowTextA ShowWindow"
+    "user32.dll 95 SendMessageA SetCursor SetDlgItemTextA SetFocus SetTimer SetWindowLongA"
+    "user32.dll 95 SetWindowTextA ShowWindow"
     "user32.dll 95 TranslateMessage UnregisterClassA UpdateWindow wsprintfA"
     # A stub on 95 to Me, which never call it: the session guard's reason, Vista and later.
     "user32.dll 95 LoadStringW"

@@ -31,7 +31,7 @@ def shoot(build_dir, dpi, lang):
     if failed:
         raise scenarios.Failure("the screenshot scenario failed (see %s)" % session.log_dir)
     saved = []
-    for state in ("not-found", "ready", "progress", "busy", "done", "failed"):
+    for state in ("not-found", "several", "ready", "progress", "busy", "done", "failed"):
         name = "%s-%s.png" % (lang, state)
         shutil.move(os.path.join(shots, name), os.path.join(out_dir, name))
         saved.append(os.path.join(out_dir, name))

@@ -33,6 +33,8 @@ const std::map<UINT, std::string> englishTable = {
     {IDS_EXIT, "E&xit"},
     {IDS_RETRY, "&Retry"},
     {IDS_PERCENT, "%d%% "},
+    {IDS_SEVERAL_PRINTERS, "More than one printer of this model is connected.\nConnect only the "
+                           "printer to update, then click [Retry]."},
 };
 
 struct Resource {

@@ -841,6 +841,26 @@ LRESULT WINAPI DispatchMessageA(const MSG *message)
     return Deliver(message->hwnd, message->message, message->wParam, message->lParam);
 }
 
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Window *w = Find(window);
+    return w != NULL && w->proc != NULL ? Deliver(window, message, wParam, lParam) : 0;
+}
+
+// Time never passes on its own here: a test that wants a tick posts WM_TIMER itself.
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc)
+{
+    (void)elapse;
+    (void)proc;
+    return Find(window) != NULL ? id : 0;
+}
+
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id)
+{
+    (void)id;
+    return Find(window) != NULL;
+}
+
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (window != NULL && Find(window) == NULL)

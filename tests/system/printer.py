@@ -66,7 +66,10 @@ OTHER = Device("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
 # instead of the target's own would open NEXT.
 STALE = Device("VID_0A0B&PID_0001&MI_00", "6&00000001&0&0000", ["USB\\VID_0A0B&PID_0001&MI_00"])
 NEXT = Device("VID_9C8B&PID_0001&MI_00", "6&00000009&0&0000", ["USB\\VID_9C8B&PID_0001&MI_00"])
-ALL_DEVICES = (STALE, OTHER, TARGET, NEXT)
+# A second printer of the model the tool looks for, on another port.
+TWIN = Device("VID_7A3D&PID_5E21&MI_01", "6&1d2e3f4a&0&0002",
+              ["USB\\VID_7A3D&PID_5E21&REV_0100&MI_01", "USB\\VID_7A3D&PID_5E21&MI_01"])
+ALL_DEVICES = (STALE, OTHER, TARGET, NEXT, TWIN)
 
 
 class Printers:
@@ -87,6 +90,12 @@ class Printers:
         """Declares the device present, its path leading to target (a host path)."""
         self.link(device, target)
         self.session.registry(device.registry_plug(True))
+
+    def plug_together(self, *pairs):
+        """Declares several (device, target) pairs present at once, in one registry change."""
+        for device, target in pairs:
+            self.link(device, target)
+        self.session.registry("".join(device.registry_plug(True) for device, _ in pairs))
 
     def unplug(self, device):
         # Wine keeps a device whose interface is merely unlinked in the set (without an

@@ -15,7 +15,7 @@ import time
 import traceback
 
 from tests.system import wine
-from tests.system.printer import NEXT, OTHER, STALE, TARGET
+from tests.system.printer import NEXT, OTHER, STALE, TARGET, TWIN
 from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
                                check, click, driver_events, exit_tool, expect_escape_ignored,
                                expect_received, expect_state, follow_transfer, last, log_text,
@@ -127,8 +127,9 @@ def not_found_flow(ctx):
 
 
 def ready_then_exit(ctx):
-    """Started with the printer present: ready; Exit closes the printer's handles; the
-    near-miss printer listed first is never opened."""
+    """Started with the printer present: ready, and while it shows the looks for the printer
+    open nothing; Exit closes the printer's handles; the near-miss printer listed first is
+    never opened."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     other = ctx.receiver("other")
@@ -138,6 +139,7 @@ def ready_then_exit(ctx):
     try:
         proc = ctx.session.start_tool(ctx.exe, "tool-traced", extra_env=RELAY_ENV)
         wait_dialog(ctx, "ready")
+        time.sleep(3)
         exit_tool(ctx, proc)
     finally:
         set_relay(ctx, None)
@@ -148,17 +150,80 @@ def ready_then_exit(ctx):
           "the printer with a prefix-only hardware ID was opened")
 
 
-def plug_in_then_retry(ctx):
-    """Absent: not found; plugged in, Retry finds it and shows ready."""
+# Seconds from a printer plugged in or out (the registry change made) to the dialog showing it.
+FOLLOW_LIMIT = 2.0
+
+
+def moves_to(ctx, state, change):
+    """Watches the update dialog, makes the change, and expects the same window, where it was,
+    to show state within FOLLOW_LIMIT with no click; the seconds it took."""
+    drv = ctx.session.start_driver("wait", "--changed", "--timeout", str(DIALOG_TIMEOUT * 1000))
+    deadline = time.monotonic() + DIALOG_TIMEOUT
+    while '"watching"' not in log_text(drv):
+        check(drv.poll() is None and time.monotonic() < deadline,
+              "the driver never watched the dialog: %s" % log_text(drv))
+        time.sleep(0.02)
+    change()
+    changed = time.monotonic()
+    while '"update"' not in log_text(drv) and drv.poll() is None:
+        time.sleep(0.01)
+    took = time.monotonic() - changed
+    check(wine.wait_exit(drv, 10) == 0, "the dialog never left its state: %s" % log_text(drv))
+    events = wine.parse_events(log_text(drv))
+    before, after = last(events, "watching"), last(events, "update")
+    expect_state(ctx, after, state)
+    check(after["hwnd"] == before["hwnd"] and after["rect"] == before["rect"],
+          "%s came in another window or place: %s, then %s" % (state, before, after))
+    check(took <= FOLLOW_LIMIT, "the dialog showed %s %.2f s after the change" % (state, took))
+    return took
+
+
+def printer_comes_and_goes(ctx):
+    """Absent: not found; plugged in, the same dialog shows ready with no click; unplugged, not
+    found; back, ready; Transfer then delivers the exact stream."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     ctx.printers.plug(OTHER, None)
     proc, _ = start_tool(ctx, "not_found")
-    ctx.printers.plug(TARGET, rx.path)
-    click(ctx, "action")
-    wait_dialog(ctx, "ready")
+    took = [moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path)),
+            moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET)),
+            moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path))]
+    check(rx.writer_closes, "the handles on the printer that went were not closed")
+    events = transfer(ctx)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, rx)
+    ctx.note("plugged in: ready after %.2f s; unplugged: not found after %.2f s; back: ready "
+             "after %.2f s" % tuple(took))
     exit_tool(ctx, proc)
-    check(rx.wait_writer_close(10), "the printer's handles were never closed")
+
+
+def several_printers(ctx):
+    """A second printer of the model whose interface is not linked, and a printer whose IDs only
+    come close, do not count: ready. The second one plugged in: the dialog says there are
+    several, Retry says so again, and neither printer is written or held open. The first
+    unplugged: ready by itself, and the update goes to the one left."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    twin = ctx.receiver("twin")
+    ctx.printers.plug(OTHER, None)
+    ctx.printers.plug_stale(TWIN)
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    took = [moves_to(ctx, "several", lambda: ctx.printers.plug(TWIN, twin.path))]
+    check(rx.wait_writer_close(5), "the first printer was still held open with two there")
+    before = click(ctx, "action")
+    wait_dialog(ctx, "several", not_hwnd=before["hwnd"])
+    check(rx.count() == 0 and twin.count() == 0 and not twin.writer_closes,
+          "with two printers %d and %d bytes were written, the second opened %d times" %
+          (rx.count(), twin.count(), len(twin.writer_closes)))
+    took.append(moves_to(ctx, "ready", lambda: ctx.printers.unplug(TARGET)))
+    events = transfer(ctx)
+    expect_state(ctx, last(events, "update"), "done")
+    expect_received(ctx, twin)
+    check(rx.count() == 0, "%d bytes reached the printer unplugged" % rx.count())
+    ctx.note("second printer plugged in: several after %.2f s; first unplugged: ready after "
+             "%.2f s; %d bytes to the one left" % (took[0], took[1], twin.count()))
+    exit_tool(ctx, proc)
 
 
 def own_interface_opened(ctx):
@@ -702,15 +767,15 @@ def shoot_progress(ctx, rx, name, part, busy, **colours):
 
 
 def screenshots(ctx):
-    """Not found, ready, progress at mid-bar, done, busy on the header, and failed, as the user
-    sees them."""
+    """Not found, several printers, ready, progress at mid-bar, done, busy on the header, and
+    failed, as the user sees them."""
     ctx.printers.remove_all()
     proc, _ = start_tool(ctx, "not_found")
     screenshot(ctx, "not-found")
     rx = ctx.receiver("target", kind="pty", rate=1_000_000)
-    ctx.printers.plug(TARGET, rx.path)
-    click(ctx, "action")
-    wait_dialog(ctx, "ready")
+    moves_to(ctx, "several", lambda: ctx.printers.plug_together((TARGET, rx.path), (TWIN, None)))
+    screenshot(ctx, "several")
+    moves_to(ctx, "ready", lambda: ctx.printers.unplug(TWIN))
     screenshot(ctx, "ready")
 
     events = shoot_progress(ctx, rx, "progress", 2, "busy")
@@ -746,8 +811,10 @@ def high_contrast(ctx):
     try:
         ctx.printers.remove_all()
         rx = ctx.receiver("target", kind="pty", rate=1_000_000)
-        ctx.printers.plug(TARGET, rx.path)
-        proc, _ = start_tool(ctx, "ready")
+        ctx.printers.plug_together((TARGET, rx.path), (TWIN, None))
+        proc, _ = start_tool(ctx, "several")
+        screenshot(ctx, "high-contrast-several")
+        moves_to(ctx, "ready", lambda: ctx.printers.unplug(TWIN))
         screenshot(ctx, "high-contrast-ready")
         shoot_progress(ctx, rx, "high-contrast-progress", 4, "high-contrast-busy",
                        window=(0, 0, 0), text=(255, 255, 255))
@@ -764,7 +831,8 @@ GROUPS = {
     "japanese_screenshots": ("ja", [screenshots]),
     "not_found": ("en", [not_found_flow]),
     "japanese_not_found": ("ja", [not_found_flow]),
-    "printer": ("en", [ready_then_exit, plug_in_then_retry, own_interface_opened]),
+    "printer": ("en", [ready_then_exit, printer_comes_and_goes, several_printers,
+                       own_interface_opened]),
     "windows_versions": ("en", [older_windows]),
     "transfer": ("en", [transfer_byte_exact, progress_seen]),
     "faults": ("en", [header_refused, unplugged_then_back, unplugged_then_gone,

@@ -41,7 +41,8 @@ def load_strings(source_dir, lang):
                 if match:
                     table[match.group(1)] = _unescape(match.group(2))
     missing = {"IDS_TITLE", "IDS_READY", "IDS_NOT_FOUND", "IDS_FAILED", "IDS_DONE",
-               "IDS_TRANSFERRING", "IDS_TRANSFER", "IDS_EXIT", "IDS_RETRY"} - set(table)
+               "IDS_TRANSFERRING", "IDS_TRANSFER", "IDS_EXIT", "IDS_RETRY",
+               "IDS_SEVERAL_PRINTERS"} - set(table)
     if missing:
         raise ValueError("%s lacks %s" % (path, sorted(missing)))
     return table
@@ -51,6 +52,7 @@ def load_strings(source_dir, lang):
 STATE_TEXTS = {
     "ready": ("IDS_READY", "IDS_TRANSFER"),
     "not_found": ("IDS_NOT_FOUND", "IDS_RETRY"),
+    "several": ("IDS_SEVERAL_PRINTERS", "IDS_RETRY"),
     "failed": ("IDS_FAILED", "IDS_RETRY"),
     "done": ("IDS_DONE", None),
 }

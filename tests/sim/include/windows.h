@@ -239,6 +239,9 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 #define WM_CHAR 0x0102
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
+#define WM_TIMER 0x0113
+#define BM_GETSTATE 0x00F2
+#define BST_PUSHED 0x0004
 #define WM_USER 0x0400
 #define SW_HIDE 0
 #define SW_SHOW 5
@@ -350,6 +353,9 @@ BOOL WINAPI TranslateMessage(const MSG *message);
 LRESULT WINAPI DispatchMessageA(const MSG *message);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...);
 LPSTR WINAPI CharLowerA(LPSTR text);

@@ -37,7 +37,7 @@ struct Showing {
 // The script, the lookup's and the transfer's answers, and what the run showed.
 struct Script {
     std::vector<UserChoice> choices;  // one per showing; CLICK_EXIT when run out
-    std::vector<int> lookupResults;   // one per FindPrinter; 0 when run out
+    std::vector<int> lookupResults;   // printers seen, one per FindPrinter; 0 when run out
     std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     std::vector<Showing> showings;
     size_t nextChoice = 0; // the choice of the next showing
@@ -124,10 +124,18 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
-int FindPrinter(LinkConfig)
+int FindPrinter(LinkConfig, int *present)
 {
     size_t at = static_cast<size_t>(script.lookups++);
-    return at < script.lookupResults.size() ? script.lookupResults[at] : 0;
+    *present = at < script.lookupResults.size() ? script.lookupResults[at] : 0;
+    return *present == 1;
+}
+
+// The dialog follows the printer on a timer, which never fires here.
+int CountPrinters(LinkConfig, int *present)
+{
+    *present = 0;
+    return 0;
 }
 
 int CloseDeviceHandles()
@@ -211,6 +219,13 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          2,
          1},
         {"failed, exit", {1}, {0}, {CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED}, 1, 1},
+        {"several printers, retry with one left",
+         {2, 1},
+         {},
+         {CLICK_ACTION, CLICK_EXIT},
+         {UI_SEVERAL, UI_READY},
+         2,
+         0},
         {"esc is ignored in every state",
          {0, 1, 1},
          {0, 1},
@@ -281,9 +296,10 @@ TEST(UpdateLoop, DialogThatCannotBeCreatedMeansExitEvenAfterRetry)
 TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
 {
     ResetDesktop();
-    script.lookupResults = {0, 1, 1};
+    script.lookupResults = {2, 0, 1, 1};
     script.transferResults = {0, 1};
-    script.choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
+    script.choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION,
+                      CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
     RunLoop(nullptr);
 
     struct Expected {
@@ -292,14 +308,15 @@ TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
         UINT action; // 0: no text
         bool actionVisible;
     } expected[] = {
+        {UI_SEVERAL, IDS_SEVERAL_PRINTERS, IDS_RETRY, true},
         {UI_NOT_FOUND, IDS_NOT_FOUND, IDS_RETRY, true},
         {UI_READY, IDS_READY, IDS_TRANSFER, true},
         {UI_FAILED, IDS_FAILED, IDS_RETRY, true},
         {UI_READY, IDS_READY, IDS_TRANSFER, true},
         {UI_DONE, IDS_DONE, 0, false},
     };
-    ASSERT_EQ(script.showings.size(), 5u);
-    for (size_t i = 0; i < 5; i++) {
+    ASSERT_EQ(script.showings.size(), 6u);
+    for (size_t i = 0; i < 6; i++) {
         const Showing &s = script.showings[i];
         SCOPED_TRACE(s.uiState);
         EXPECT_EQ(s.uiState, expected[i].state);
@@ -324,7 +341,7 @@ TEST(UpdateDialog, ExitInDoneStateClearsRetryAndActionSetsIt)
     script.lookupResults = {0};
     script.choices = {CLICK_ACTION, DIALOG_FAILS};
     ArmNextShowing();
-    EXPECT_EQ(ShowUpdateDialog(nullptr, UI_NOT_FOUND), 1);
+    EXPECT_EQ(ShowUpdateDialog(nullptr, UI_NOT_FOUND, nullptr), 1);
 }
 
 TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)

@@ -13,10 +13,14 @@ const int nobody = -1;
 
 std::string PathOf(int device) { return "\\\\?\\usb#printer" + std::to_string(device); }
 
-// Looks for id through the printer class with the classification given.
-int Lookup(const char *id, int osFamily = 3)
+// Looks for id through the printer class with the classification given, opening what it finds.
+int Lookup(const char *id, int osFamily = 3, int *present = nullptr)
 {
-    return FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, id, osFamily);
+    int seen = 0;
+    int result = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, id, osFamily, 1, &seen);
+    if (present != nullptr)
+        *present = seen;
+    return result;
 }
 
 std::vector<int> QueriesPerDevice()
@@ -148,14 +152,15 @@ TEST_F(PrinterClassTest, ReadsEachListInTheShapeItsWindowsNeeds)
     struct Row {
         const char *label;
         int osFamily;
-        // How the first device answers; the second always carries the configured ID.
+        // How the first device answers. The second carries the configured ID, but only comes
+        // close where the first is the printer: the count reads it too.
         DWORD propertyError;
         int legacySuccesses;
         std::vector<std::string> firstList;
         int expected;
         std::vector<int> queries;
     } rows[] = {
-        {"too small, then the reported size", 3, 0, -1, {configuredId}, 0, {2, 0}},
+        {"too small, then the reported size", 3, 0, -1, {configuredId}, 0, {2, 2}},
         {"no hardware ID is passed over", 3, ERROR_INVALID_DATA, -1, {}, 1, {1, 2}},
         {"empty list is passed over", 2, 0, -1, {}, 1, {2, 2}},
         {"another error ends the search", 3, ERROR_GEN_FAILURE, -1, {configuredId}, nobody, {1, 0}},
@@ -167,17 +172,17 @@ TEST_F(PrinterClassTest, ReadsEachListInTheShapeItsWindowsNeeds)
          1,
          {configuredId},
          0,
-         {2, 0}},
-        {"Windows Me: two successes before too small", 1, 0, 2, {configuredId}, 0, {3, 0}},
-        {"unclassified version reads the older way", -1, 0, 1, {configuredId}, 0, {2, 0}},
+         {2, 8}},
+        {"Windows Me: two successes before too small", 1, 0, 2, {configuredId}, 0, {3, 8}},
+        {"unclassified version reads the older way", -1, 0, 1, {configuredId}, 0, {2, 8}},
         {"older shape, queries keep succeeding: bounded, list compared",
          0,
          0,
          1000,
          {configuredId},
          0,
-         {8, 0}},
-        {"older shape on a platform that answers like NT", 0, 0, -1, {configuredId}, 0, {8, 0}},
+         {8, 8}},
+        {"older shape on a platform that answers like NT", 0, 0, -1, {configuredId}, 0, {8, 8}},
         {"older shape, no hardware ID is passed over", 1, ERROR_INVALID_DATA, -1, {}, 1, {1, 8}},
         {"older shape, another error ends the search",
          0,
@@ -194,7 +199,7 @@ TEST_F(PrinterClassTest, ReadsEachListInTheShapeItsWindowsNeeds)
         SimPnpDevice &first = SimAddPrinter(PathOf(0), row.firstList);
         first.propertyError = row.propertyError;
         first.legacySuccesses = row.legacySuccesses;
-        SimAddPrinter(PathOf(1), {configuredId});
+        SimAddPrinter(PathOf(1), {row.expected == 0 ? "USB\\VID_7A3D&PID_5E21" : configuredId});
 
         EXPECT_EQ(Lookup(configuredId, row.osFamily), row.expected == nobody ? 0 : 1);
         EXPECT_EQ(QueriesPerDevice(), row.queries);
@@ -274,40 +279,58 @@ TEST_F(PrinterClassTest, OpensTheMatchingDevicesOwnInterface)
     EXPECT_EQ(SimSetup().interfaceEnumsWithoutDevice, 0);
 }
 
-TEST_F(PrinterClassTest, TakesTheFirstMatchAndNeverFallsThroughToTheSecond)
+// Device 0 carries the configured ID; device 1 is another printer of the model unless the row
+// makes it something that does not count.
+TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
 {
+    enum Second { TWIN, STALE_TWIN, NEAR_MISS, UNREADABLE };
     struct Row {
         const char *label;
-        void (*breakFirst)();
-        int expected;
-        std::vector<std::string> opened;
+        int osFamily, legacySuccesses;
+        bool firstLinked;
+        Second second;
+        bool failDetail;
+        int opensAllowed, present, expected;
+        int opens; // of device expected, or of device 0 when nothing is found
     } rows[] = {
-        {"both usable: the first in the set", [] {}, 0, {PathOf(0), PathOf(0)}},
-        {"interface of the first cannot be enumerated",
-         [] { SimFailInterfaceEnum(true); },
-         nobody,
-         {}},
-        {"detail of the first cannot be fetched", [] { SimFailInterfaceDetail(true); }, nobody, {}},
-        {"first open fails",
-         [] { SimFindDevice(PathOf(0))->opensAllowed = 0; },
-         nobody,
-         {PathOf(0)}},
-        {"second open fails and closes the first",
-         [] { SimFindDevice(PathOf(0))->opensAllowed = 1; },
-         nobody,
-         {PathOf(0), PathOf(0)}},
+        {"two of the model: neither opened", 3, -1, true, TWIN, false, -1, 2, nobody, 0},
+        {"two on Windows 98", 0, 1, true, TWIN, false, -1, 2, nobody, 0},
+        {"first's interface declared, not linked", 3, -1, false, TWIN, false, -1, 1, 1, 2},
+        {"second's IDs only come close", 3, -1, true, NEAR_MISS, false, -1, 1, 0, 2},
+        {"a later unreadable device ends the count", 3, -1, true, UNREADABLE, false, -1, 0, nobody,
+         0},
+        {"detail of the lone one not fetched", 3, -1, true, STALE_TWIN, true, -1, 1, nobody, 0},
+        {"first open fails", 3, -1, true, STALE_TWIN, false, 0, 1, nobody, 1},
+        {"second open fails, first closed", 3, -1, true, STALE_TWIN, false, 1, 1, nobody, 2},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         CloseDeviceHandles();
         SimKernelReset();
         SimAddPrinter(PathOf(0), {configuredId});
-        SimAddPrinter(PathOf(1), {configuredIdLower});
-        row.breakFirst();
+        SimPnpDevice &second = SimAddPrinter(
+            PathOf(1), {row.second == NEAR_MISS ? "USB\\VID_7A3D&PID_5E21" : configuredIdLower});
+        // Where two count, a third is there too: two are enough to refuse, it is never read.
+        if (row.present == 2)
+            SimAddPrinter(PathOf(2), {configuredId});
+        for (SimPnpDevice &device : SimPnpDevices())
+            device.legacySuccesses = row.legacySuccesses;
+        if (!row.firstLinked)
+            SimPnpDevices()[0].interfacePath.clear();
+        if (row.second == STALE_TWIN)
+            second.interfacePath.clear();
+        second.propertyError = row.second == UNREADABLE ? ERROR_GEN_FAILURE : 0;
+        SimFailInterfaceDetail(row.failDetail);
+        SimFindDevice(PathOf(0))->opensAllowed = row.opensAllowed;
+        int present = -1;
 
-        EXPECT_EQ(Lookup(configuredId), row.expected == nobody ? 0 : 1);
-        EXPECT_EQ(OpenedNames(), row.opened);
-        EXPECT_EQ(SimPnpDevices()[1].propertyQueries, 0) << "the search went on after a match";
+        EXPECT_EQ(Lookup(configuredId, row.osFamily, &present), row.expected == nobody ? 0 : 1);
+        EXPECT_EQ(present, row.present);
+        EXPECT_EQ(OpenedNames(), std::vector<std::string>(
+                                     row.opens, PathOf(row.expected == nobody ? 0 : row.expected)));
+        if (row.present == 2) {
+            EXPECT_EQ(SimPnpDevices()[2].propertyQueries, 0) << "the count went on past two";
+        }
         if (row.expected == nobody) {
             EXPECT_EQ(NameOf(PrimaryHandle()), "closed");
             EXPECT_EQ(NameOf(SecondaryHandle()), "closed");
@@ -334,7 +357,9 @@ TEST_F(PrinterClassTest, FindsNothingWithoutAUsableSet)
         SimKernelReset();
         row.arrange();
 
-        EXPECT_EQ(FindPrinterByInterface(row.interfaceClass, configuredId, 3), 0);
+        int present = -1;
+        EXPECT_EQ(FindPrinterByInterface(row.interfaceClass, configuredId, 3, 1, &present), 0);
+        EXPECT_EQ(present, 0);
         EXPECT_EQ(SimSetup().setsCreated, row.setsCreated);
         EXPECT_TRUE(SimOpenLog().empty());
         ExpectNothingHeldButHandles();
@@ -345,7 +370,8 @@ TEST_F(PrinterClassTest, FindsNothingWithoutAUsableSet)
     SimAddPrinter(PathOf(0), {configuredId});
     const GUID otherClass = {
         0x4d36e979, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-    EXPECT_EQ(FindPrinterByInterface(&otherClass, configuredId, 3), 0);
+    int present = -1;
+    EXPECT_EQ(FindPrinterByInterface(&otherClass, configuredId, 3, 1, &present), 0);
     EXPECT_TRUE(SimOpenLog().empty());
 }
 

@@ -4,6 +4,8 @@
 
 #include <usbscan.h>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -17,6 +19,15 @@ struct Port {
     USHORT productId;
     bool answers;
 };
+
+int Find(int mode, int *present = nullptr)
+{
+    int seen = -1;
+    int result = FindScannerPort(vendor, product, mode, OS_WINDOWS_XP_OR_LATER, &seen);
+    if (present != nullptr)
+        *present = seen;
+    return result;
+}
 
 void AddPorts(const std::vector<Port> &ports)
 {
@@ -45,7 +56,9 @@ TEST_F(ScannerPortTest, TakesTheLowestPortReportingBothIds)
         {"port 0", {{0, vendor, product, true}}, 0},
         {"port 14 is the last one tried", {{14, vendor, product, true}}, 14},
         {"port 15 is never tried", {{15, vendor, product, true}}, nobody},
-        {"lowest of two matches", {{5, vendor, product, true}, {2, vendor, product, true}}, 2},
+        {"two matches: neither is taken",
+         {{5, vendor, product, true}, {2, vendor, product, true}},
+         nobody},
         {"product differs", {{1, vendor, 0x5E22, true}, {3, vendor, product, true}}, 3},
         {"vendor differs", {{1, 0x7A3E, product, true}}, nobody},
         {"vendor and product swapped", {{0, product, vendor, true}}, nobody},
@@ -59,14 +72,23 @@ TEST_F(ScannerPortTest, TakesTheLowestPortReportingBothIds)
         SimKernelReset();
         AddPorts(row.ports);
 
-        EXPECT_EQ(FindScannerPort(vendor, product, 0, OS_WINDOWS_XP_OR_LATER),
-                  row.expected == nobody ? 0 : 1);
+        std::vector<int> matches;
+        for (const Port &port : row.ports)
+            if (port.number < 15 && port.answers && port.vendorId == vendor &&
+                port.productId == product)
+                matches.push_back(port.number);
+        std::sort(matches.begin(), matches.end());
+        int present = -1;
+
+        EXPECT_EQ(Find(0, &present), row.expected == nobody ? 0 : 1);
+        EXPECT_EQ(present, static_cast<int>(matches.size()));
         EXPECT_EQ(NameOf(PrimaryHandle()), PipeOrClosed(row.expected, 0));
         EXPECT_EQ(NameOf(SecondaryHandle()), PipeOrClosed(row.expected, 1));
 
-        // Pipe 0 of every port up to the match (or all fifteen), in order, then pipe 1.
+        // Pipe 0 of every port (up to a second match, which is enough to refuse), in order,
+        // then pipe 1 of a lone match.
         std::vector<std::string> expectedOpens;
-        int last = row.expected == nobody ? 14 : row.expected;
+        int last = matches.size() >= 2 ? matches[1] : 14;
         for (int port = 0; port <= last; port++)
             expectedOpens.push_back(SimScannerPipeName(port, 0));
         if (row.expected != nobody)
@@ -115,18 +137,18 @@ TEST_F(ScannerPortTest, OpensThePipesOfTheChosenMode)
         SCOPED_TRACE(row.label);
         CloseDeviceHandles();
         SimKernelReset();
-        AddPorts({{3, vendor, product, true}, {4, vendor, product, true}});
+        AddPorts({{3, vendor, product, true}, {4, vendor, 0x5E22, true}});
         for (int pipe : row.pipesThatFail)
             SimFindDevice(SimScannerPipeName(3, pipe))->opensAllowed = 0;
 
-        EXPECT_EQ(FindScannerPort(vendor, product, row.mode, OS_WINDOWS_XP_OR_LATER),
-                  row.expectedPort == nobody ? 0 : 1);
+        EXPECT_EQ(Find(row.mode), row.expectedPort == nobody ? 0 : 1);
         EXPECT_EQ(NameOf(PrimaryHandle()), PipeOrClosed(row.expectedPort, row.primaryPipe));
         EXPECT_EQ(NameOf(SecondaryHandle()), PipeOrClosed(row.expectedPort, row.secondaryPipe));
         int stillOpen = (row.expectedPort != nobody) + (row.secondaryPipe != nobody);
         EXPECT_EQ(SimHandles().live, stillOpen) << "pipes of other modes or failed lookups held";
-        EXPECT_EQ(SimFindDevice(SimScannerPipeName(4, 0))->opened, 0)
-            << "a match that cannot be written must end the search, not move on";
+        for (int pipe = 1; pipe < 4; pipe++)
+            EXPECT_EQ(SimFindDevice(SimScannerPipeName(4, pipe))->opened, 0)
+                << "a match that cannot be written must end the search, not move on";
     }
 }
 
@@ -137,7 +159,7 @@ TEST_F(ScannerPortTest, RefusesUnknownPipeModesBeforeOpeningAnything)
         SimKernelReset();
         AddPorts({{0, vendor, product, true}});
 
-        EXPECT_EQ(FindScannerPort(vendor, product, mode, OS_WINDOWS_XP_OR_LATER), 0);
+        EXPECT_EQ(Find(mode), 0);
         EXPECT_TRUE(SimOpenLog().empty());
     }
 }
@@ -148,7 +170,7 @@ TEST_F(ScannerPortTest, AlreadyOpenPrimaryHandleIsTakenAsFound)
     SetPrimaryHandle(CreateFileA("held", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
     AddPorts({{0, vendor, product, true}});
 
-    EXPECT_EQ(FindScannerPort(vendor, product, 0, OS_WINDOWS_XP_OR_LATER), 1);
+    EXPECT_EQ(Find(0), 1);
     EXPECT_EQ(OpenedNames(), std::vector<std::string>{"held"});
 }
 
