@@ -1,5 +1,5 @@
 // The one-instance rule: a flag in a data section that every process of the executable shares.
-#include "app/update_loop.h"
+#include "app/update_loop_internal.h"
 
 #if defined(_WIN32)
 // The "shared" attribute marks the PE section read/write-shared across processes.

@@ -1,6 +1,8 @@
 // The update loop: lookup, the update dialog in the state that follows, and the transfer.
 #include "app/update_loop.h"
 
+#include "app/update_loop_internal.h"
+
 #include "app/update_dialog.h"
 #include "device/device_link.h"
 #include "resources/resource.h"

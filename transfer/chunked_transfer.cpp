@@ -1,11 +1,13 @@
 // The transfer action: header, then the image in chunks while the progress bar advances.
 #include "transfer/chunked_transfer.h"
 
+#include "transfer/chunked_transfer_internal.h"
+
 #include "device/device_link.h"
 #include "progress/progress.h"
 #include "resources/resource.h"
 #include "transfer/firmware_image.h"
-#include "transfer/session_guard.h"
+#include "transfer/session_guard_internal.h"
 #include "ui_shared/ui_shared.h"
 
 int RunTransferAction(HINSTANCE instance)

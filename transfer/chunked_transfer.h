@@ -8,16 +8,4 @@
 // Non-zero on success, 0 when the load or the transfer failed.
 int RunTransferAction(HINSTANCE instance);
 
-// Makes instance the module of every string load, gives the progress dialog no owner and
-// sends header and image. 1 on success, 0 at the first failed send.
-int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, int sendMode,
-                     const BYTE *header, DWORD headerLength, DWORD chunkSize);
-
-// 1 when the header (if any) and every byte of the image were sent, 0 at the first failure.
-// An empty image or a chunk size of 0 fails before anything is sent. The image is sent in
-// place; the progress dialog is open from after the header until the end, and from the
-// moment the printer is found busy when it holds the header itself.
-int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const BYTE *header,
-                       DWORD headerLength, DWORD chunkSize);
-
 #endif

@@ -2,7 +2,7 @@
 // close that dialog while the transfer goes on, and the answer must hold until the last byte.
 // Windows from Vista on end a process whose only windows are hidden unless one of them has
 // registered a reason; older ones ask hidden windows like any other.
-#include "transfer/session_guard.h"
+#include "transfer/session_guard_internal.h"
 
 #include "resources/resource.h"
 #include "ui_shared/ui_shared.h"

@@ -2,6 +2,7 @@
 // window centring, on the simulated desktop with the lookup and the transfer replaced.
 #include "app/update_dialog.h"
 #include "app/update_loop.h"
+#include "app/update_loop_internal.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
 #include "sim_ui.h"

@@ -1,6 +1,7 @@
 // The chunked transfer against a recording device and a recording progress window: what is sent,
 // in which pieces, and where the progress calls fall between the sends.
 #include "transfer/chunked_transfer.h"
+#include "transfer/chunked_transfer_internal.h"
 
 #include "device/device_link.h"
 #include "progress/progress.h"

@@ -1,7 +1,7 @@
 // Keeps a log-off, shutdown or sleep from cutting a transfer short: from the header to the last
 // byte the tool refuses the end of the session and holds the system awake.
-#ifndef UPDATE_TOOL_SESSION_GUARD_H
-#define UPDATE_TOOL_SESSION_GUARD_H
+#ifndef UPDATE_TOOL_SESSION_GUARD_INTERNAL_H
+#define UPDATE_TOOL_SESSION_GUARD_INTERNAL_H
 
 #include <windows.h>
 
