@@ -26,6 +26,7 @@ set(listed
     "user32.dll 95 BeginPaint BringWindowToTop CharLowerA ClientToScreen CreateDialogParamA"
     "user32.dll 95 CreateWindowExA DefWindowProcA DestroyWindow DialogBoxParamA DispatchMessageA"
     "user32.dll 95 EnableWindow EndDialog EndPaint FillRect GetClientRect GetDC GetDlgItem"
+    "user32.dll 95 GetDlgItemTextA"
     "user32.dll 95 GetFocus GetSysColor GetTopWindow GetWindowRect GetWindowTextA IsChild"
     "user32.dll 95 IsDialogMessageA IsWindow KillTimer LoadCursorA LoadStringA MoveWindow"
     "user32.dll 95 MsgWaitForMultipleObjects PeekMessageA RegisterClassA ReleaseDC ScreenToClient"
