@@ -17,6 +17,7 @@ TEST(CenterWindow, CentresWithTruncatingHalvesAndNegativeCornersForLargeWindows)
     } rows[] = {
         {"even sizes", 1024, 768, 400, 200, 312, 284},
         {"odd sizes truncate each half", 1025, 769, 301, 151, 362, 309},
+        {"each half truncates, not the difference", 1024, 768, 301, 151, 362, 309},
         {"wider and taller than the screen", 640, 480, 801, 601, -80, -60},
         {"zero screen", 0, 0, 10, 10, -5, -5},
     };
