@@ -1,6 +1,8 @@
 # The inputs a printer maker sets: the firmware image, the printer model's hardware ID and the
-# firmware version. Each is checked when the build is configured, so that a wrong one stops
-# there with what was given and what is wanted, instead of giving a tool that can only fail.
+# firmware version; and below them the rest of the printer model, which a developer sets here.
+# Each is checked when the build is configured, so that a wrong one stops there with what was
+# given and what is wanted, instead of giving a tool that can only fail. The code reads the model
+# from one generated header, generated/build_config.h in the build folder.
 set(UPDATE_TOOL_FIRMWARE_IMAGE "" CACHE FILEPATH
     "Firmware image to embed; empty embeds a generated test image that cannot be released")
 set(UPDATE_TOOL_HARDWARE_ID "USB\\VID_7A3D&PID_5E21&MI_01" CACHE STRING
@@ -113,11 +115,64 @@ message(STATUS "The tool looks for printers with hardware ID ${hw_id}")
 string(REPLACE "\\" "\\\\" id_literal "${hw_id}")
 string(REPLACE "\"" "\\\"" id_literal "${id_literal}")
 string(REPLACE "?" "\\?" id_literal "${id_literal}")
-file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/generated/hardware_id.h" CONTENT [=[
-// Generated from UPDATE_TOOL_HARDWARE_ID: the printer model the tool looks for.
-#define UPDATE_TOOL_HARDWARE_ID "@id_literal@"
-]=] @ONLY)
-include_directories("${CMAKE_BINARY_DIR}/generated")
+
+# The printer model beyond its hardware ID: how it is looked for and how its firmware is sent.
+# A model that differs here is built from this block changed, with its own hardware ID.
+# - UPDATE_TOOL_LINK_KIND: LINK_PRINTER_CLASS looks through the USB printer device-interface
+#   class; LINK_SCANNER_PORT through the still-image ports, by the vendor and product IDs.
+# - UPDATE_TOOL_SCAN_PIPE_MODE: on a still-image port, 0 writes to pipe 0 (pipe 1 beside it),
+#   2 to pipe 2 (pipe 3 beside it). Any other mode can find no printer.
+# - UPDATE_TOOL_SEND_MODE: SEND_WRITE writes the bytes; SEND_VENDOR_COMMAND sends each piece's
+#   first three bytes as a vendor command, which only the printer class carries.
+# - UPDATE_TOOL_CHUNK_SIZE: the most image bytes per write, one step of the progress bar.
+# - UPDATE_TOOL_HEADER: the bytes sent before the image, with the image's length written over
+#   the four at UPDATE_TOOL_HEADER_LENGTH_AT, most significant byte first.
+set(UPDATE_TOOL_LINK_KIND LINK_PRINTER_CLASS)
+set(UPDATE_TOOL_SCAN_PIPE_MODE 0)
+set(UPDATE_TOOL_SEND_MODE SEND_WRITE)
+set(UPDATE_TOOL_CHUNK_SIZE 4096)
+set(UPDATE_TOOL_HEADER
+    0xCD 0xCA 0x10 0x00 0x00 0xFD 0x00 0x01 0x00 0x04 0x00 0x00
+    0x00 0x00 0x00 0x04 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00)
+set(UPDATE_TOOL_HEADER_LENGTH_AT 20)
+
+if(NOT UPDATE_TOOL_LINK_KIND MATCHES "^(LINK_PRINTER_CLASS|LINK_SCANNER_PORT)$")
+    reject_input(UPDATE_TOOL_LINK_KIND "${UPDATE_TOOL_LINK_KIND}"
+        "expected LINK_PRINTER_CLASS or LINK_SCANNER_PORT")
+elseif(NOT UPDATE_TOOL_SCAN_PIPE_MODE MATCHES "^[02]$")
+    reject_input(UPDATE_TOOL_SCAN_PIPE_MODE "${UPDATE_TOOL_SCAN_PIPE_MODE}"
+        "expected 0 (pipes 0 and 1) or 2 (pipes 2 and 3)")
+elseif(NOT UPDATE_TOOL_SEND_MODE MATCHES "^(SEND_WRITE|SEND_VENDOR_COMMAND)$")
+    reject_input(UPDATE_TOOL_SEND_MODE "${UPDATE_TOOL_SEND_MODE}"
+        "expected SEND_WRITE or SEND_VENDOR_COMMAND")
+elseif(UPDATE_TOOL_SEND_MODE STREQUAL "SEND_VENDOR_COMMAND"
+       AND NOT UPDATE_TOOL_LINK_KIND STREQUAL "LINK_PRINTER_CLASS")
+    reject_input(UPDATE_TOOL_SEND_MODE "${UPDATE_TOOL_SEND_MODE}"
+        "expected SEND_WRITE with ${UPDATE_TOOL_LINK_KIND}: only the printer class carries "
+        "vendor commands")
+endif()
+# At least 4 KiB: the progress bar's 32-bit arithmetic is exact for the steps of an image at the
+# limit above in chunks of that size, and no fewer.
+if(NOT UPDATE_TOOL_CHUNK_SIZE MATCHES "^[1-9][0-9]*$" OR UPDATE_TOOL_CHUNK_SIZE LESS 4096
+   OR UPDATE_TOOL_CHUNK_SIZE GREATER UPDATE_TOOL_IMAGE_LIMIT)
+    reject_input(UPDATE_TOOL_CHUNK_SIZE "${UPDATE_TOOL_CHUNK_SIZE}"
+        "expected a whole number of bytes from 4096 to ${UPDATE_TOOL_IMAGE_LIMIT}")
+endif()
+list(LENGTH UPDATE_TOOL_HEADER header_length)
+foreach(byte IN LISTS UPDATE_TOOL_HEADER)
+    if(NOT byte MATCHES "^0x[0-9A-Fa-f][0-9A-Fa-f]$")
+        reject_input(UPDATE_TOOL_HEADER "${byte}" "expected every byte written 0x00 to 0xFF")
+    endif()
+endforeach()
+math(EXPR header_room "${header_length} - 4")
+if(NOT UPDATE_TOOL_HEADER_LENGTH_AT MATCHES "^[0-9]+$"
+   OR UPDATE_TOOL_HEADER_LENGTH_AT GREATER header_room)
+    reject_input(UPDATE_TOOL_HEADER_LENGTH_AT "${UPDATE_TOOL_HEADER_LENGTH_AT}"
+        "expected the offset of four bytes inside the ${header_length}-byte UPDATE_TOOL_HEADER")
+endif()
+string(REPLACE ";" ", " header_bytes "${UPDATE_TOOL_HEADER}")
+configure_file("${CMAKE_SOURCE_DIR}/cmake/build_config.h.in"
+    "${CMAKE_BINARY_DIR}/generated/build_config.h" @ONLY)
 
 # The firmware version: free text a user reads in the file's properties, and part of the
 # release zip's file name, so it holds no character a Windows file name cannot.

@@ -10,7 +10,9 @@ add_compile_options(-Wall -Wextra)
 foreach(module ui_shared app device transfer progress)
     string(TOUPPER ${module} upper)
     add_library(ut_${module} STATIC ${${upper}_SOURCES})
-    target_include_directories(ut_${module} PUBLIC "${CMAKE_SOURCE_DIR}" "${SIM_INCLUDE}")
+    # The generated folder holds the printer model's build_config.h, as in the product.
+    target_include_directories(ut_${module} PUBLIC
+        "${CMAKE_SOURCE_DIR}" "${SIM_INCLUDE}" "${CMAKE_BINARY_DIR}/generated")
 endforeach()
 foreach(module app transfer progress)
     target_link_libraries(ut_${module} PUBLIC ut_ui_shared)

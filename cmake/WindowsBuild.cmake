@@ -31,7 +31,8 @@ add_executable(UpdateTool WIN32
     resources/update_tool.rc
     "${FIRMWARE_RC}")
 add_dependencies(UpdateTool firmware_image)
-target_include_directories(UpdateTool PRIVATE "${CMAKE_SOURCE_DIR}")
+# The generated folder holds the printer model's build_config.h.
+target_include_directories(UpdateTool PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
 target_compile_definitions(UpdateTool PRIVATE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 target_compile_options(UpdateTool PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -fno-exceptions -fno-rtti ${UPDATE_TOOL_ARCH_FLAGS}

@@ -17,8 +17,8 @@ struct LinkConfig {
 };
 static_assert(sizeof(LinkConfig) == 136, "LinkConfig is passed by value as 136 bytes");
 
-// Builds the one discovery record of the run from the link's start values and the
-// configured hardware ID.
+// Builds the one discovery record of the run from the build's printer model: its link kind,
+// hardware ID and pipe mode.
 LinkConfig DefaultLinkConfig();
 
 // Closes any handles of a previous lookup, then looks for the printer by config.kind.

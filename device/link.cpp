@@ -2,15 +2,14 @@
 // that picks a discovery path and hands it what it needs.
 #include "device/link_internal.h"
 
-// The build's printer model: UPDATE_TOOL_HARDWARE_ID, checked when the build is configured.
-#include "hardware_id.h"
+// The build's printer model, checked when the build is configured.
+#include "build_config.h"
 
 #include <initguid.h>
 #include <usbprint.h>
 
 static const char configuredHardwareId[128] = UPDATE_TOOL_HARDWARE_ID;
 
-static int scanPipeMode = 0;
 static int osFamily = OS_UNCLASSIFIED;
 static int vendorId = 0;
 static int productId = 0;
@@ -18,9 +17,9 @@ static int productId = 0;
 LinkConfig DefaultLinkConfig()
 {
     LinkConfig config;
-    config.kind = CurrentLinkKind();
+    config.kind = UPDATE_TOOL_LINK_KIND;
     CopyMemory(config.hardwareId, configuredHardwareId, sizeof config.hardwareId);
-    config.scanPipeMode = scanPipeMode;
+    config.scanPipeMode = UPDATE_TOOL_SCAN_PIPE_MODE;
     return config;
 }
 
@@ -28,7 +27,6 @@ void ResetLink()
 {
     CloseDeviceHandles();
     SetLinkKind(LINK_PRINTER_CLASS);
-    scanPipeMode = 0;
     osFamily = OS_UNCLASSIFIED;
 }
 

@@ -8,27 +8,25 @@
 static const BYTE *imagePointer = NULL;
 static DWORD imageLength = 0;
 
-// Bytes 20 to 23 carry the image length and are rewritten by every load.
-static BYTE transferHeader[TRANSFER_HEADER_SIZE] = {
-    0xCD, 0xCA, 0x10, 0x00, 0x00, 0xFD, 0x00, 0x01, 0x00, 0x04, 0x00, 0x00,
-    0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-};
+// Its image length field is rewritten by every load.
+static BYTE transferHeader[TRANSFER_HEADER_SIZE] = {UPDATE_TOOL_HEADER_BYTES};
 
 TransferSettings ShippedTransferSettings()
 {
     TransferSettings settings;
-    settings.sendMode = SEND_WRITE;
-    settings.chunkSize = 4096;
+    settings.sendMode = UPDATE_TOOL_SEND_MODE;
+    settings.chunkSize = UPDATE_TOOL_CHUNK_SIZE;
     settings.headerLength = TRANSFER_HEADER_SIZE;
     return settings;
 }
 
 void StampImageSize(DWORD length)
 {
-    transferHeader[20] = (BYTE)(length >> 24);
-    transferHeader[21] = (BYTE)(length >> 16);
-    transferHeader[22] = (BYTE)(length >> 8);
-    transferHeader[23] = (BYTE)length;
+    BYTE *field = transferHeader + UPDATE_TOOL_HEADER_LENGTH_AT;
+    field[0] = (BYTE)(length >> 24);
+    field[1] = (BYTE)(length >> 16);
+    field[2] = (BYTE)(length >> 8);
+    field[3] = (BYTE)length;
 }
 
 int LoadFirmwareImage(HINSTANCE instance)

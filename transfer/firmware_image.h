@@ -1,10 +1,13 @@
-// The embedded firmware image, the transfer settings and the 24-byte transfer header.
+// The embedded firmware image, the transfer settings and the transfer header, as the build's
+// printer model has them.
 #ifndef UPDATE_TOOL_FIRMWARE_IMAGE_H
 #define UPDATE_TOOL_FIRMWARE_IMAGE_H
 
+#include "build_config.h"
+
 #include <windows.h>
 
-enum { TRANSFER_HEADER_SIZE = 24 };
+enum { TRANSFER_HEADER_SIZE = UPDATE_TOOL_HEADER_LENGTH };
 
 struct TransferSettings {
     int sendMode;
@@ -12,7 +15,7 @@ struct TransferSettings {
     DWORD headerLength;
 };
 
-// The compiled-in settings: SEND_WRITE, 4096-byte chunks, a 24-byte header.
+// The build's settings (by default SEND_WRITE, 4096-byte chunks, a 24-byte header).
 TransferSettings ShippedTransferSettings();
 
 // Locates the image resource of instance and stamps its length into the header.

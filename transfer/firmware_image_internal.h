@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// Writes length into header bytes 20 to 23, most significant byte first.
+// Writes length into the header's four length bytes (by default 20 to 23), most significant
+// byte first.
 void StampImageSize(DWORD length);
 
 #endif

@@ -272,11 +272,19 @@ class Session:
         log = self._log(name)
         env = dict(self.env, **(extra_env or {}))
         with open(log, "wb") as out:
-            try:
-                rc = subprocess.run([self.loader] + args, env=env, stdin=subprocess.DEVNULL,
-                                    stdout=out, stderr=out, timeout=timeout).returncode
-            except subprocess.TimeoutExpired:
-                rc = None
+            proc = subprocess.Popen([self.loader] + args, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=out, start_new_session=True)
+        proc.log_path = log
+        try:
+            rc = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            # A program that gives no answer is recorded where it hangs (its state and kernel
+            # wait beside every other process of the session) before it is killed.
+            self.started.append(proc)
+            self.record_state("%s gave no answer in %s s" % (name, timeout))
+            self.started.remove(proc)
+            kill(proc)
+            rc = None
         self.note("%s ended with %s" % (name, rc))
         with open(log, encoding="utf-8", errors="replace") as f:
             return rc, f.read()

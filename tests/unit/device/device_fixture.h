@@ -52,8 +52,8 @@ class DeviceLinkTest : public ::testing::Test
     }
 };
 
-// The record the tool looks with. Built here rather than by DefaultLinkConfig, whose kind
-// follows the last lookup.
+// The record the tool looks with, of either kind. Built here rather than by DefaultLinkConfig,
+// whose kind is the build's.
 inline LinkConfig ConfigOfKind(int kind)
 {
     LinkConfig config = {};

@@ -55,6 +55,10 @@ TEST_F(FirstLookupTest, DefaultConfigurationLooksThroughThePrinterClass)
     EXPECT_EQ(FindPrinter(config), 1);
     EXPECT_EQ(NameOf(PrimaryHandle()), "\\\\?\\usb#printer");
     EXPECT_EQ(CurrentLinkKind(), LINK_PRINTER_CLASS);
+
+    // The record is the build's, whatever kind of lookup ran last.
+    ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_SCANNER_PORT)), 1);
+    EXPECT_EQ(DefaultLinkConfig().kind, LINK_PRINTER_CLASS);
 }
 
 } // namespace

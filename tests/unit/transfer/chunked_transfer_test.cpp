@@ -238,6 +238,7 @@ TEST(RunTransferAction, SendsTheEmbeddedImageWithItsLengthInTheHeader)
                               0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x27, 0x10};
     wire.insert(wire.end(), image.begin(), image.end());
     EXPECT_EQ(wire, Log().received);
+    EXPECT_EQ(std::vector<int>(4, SEND_WRITE), Log().modes) << "every piece written";
     const BYTE *stored = SimResourceData(NULL, "FIRMWARE", MAKEINTRESOURCEA(IDR_FIRMWARE));
     EXPECT_EQ(stored, Log().pieces[1]) << "the image is sent from where it lies";
 }
