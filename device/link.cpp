@@ -10,9 +10,8 @@
 
 static const char configuredHardwareId[128] = UPDATE_TOOL_HARDWARE_ID;
 
+// Classified at the first lookup, which every later lookup of the run reuses.
 static int osFamily = OS_UNCLASSIFIED;
-static int vendorId = 0;
-static int productId = 0;
 
 LinkConfig DefaultLinkConfig()
 {
@@ -74,8 +73,8 @@ int FindPrinter(LinkConfig config, int *present)
         found = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily, 1,
                                        &seen);
     } else {
-        vendorId = ParseIdField(config.hardwareId, 8);
-        productId = ParseIdField(config.hardwareId, 17);
+        int vendorId = ParseIdField(config.hardwareId, 8);
+        int productId = ParseIdField(config.hardwareId, 17);
         found = FindScannerPort(vendorId, productId, config.scanPipeMode, osFamily, &seen);
     }
     if (present != NULL)

@@ -1,38 +1,46 @@
 // The link's state: the pair of device handles, how they were opened, the stream written to
-// them and the event their overlapped calls signal. Calls nothing else of the link.
+// them and the event their overlapped calls signal. Calls nothing else of the deviceLink.
 #include "device/link_state_internal.h"
 
-static int linkKind = LINK_PRINTER_CLASS;
-static HANDLE primaryHandle = INVALID_HANDLE_VALUE;
-static HANDLE secondaryHandle = INVALID_HANDLE_VALUE;
-// How the lookup opened the handles, which every call on them must follow.
-static int handlesOverlapped = 0;
-static ULONGLONG streamPosition = 0;
-static HANDLE callEvent = NULL;
+// The link for the life of the process: a lookup opens the handles, the transfer writes
+// through them, and the next lookup or the end of the run closes them.
+struct DeviceLink {
+    int linkKind;
+    HANDLE primaryHandle;
+    HANDLE secondaryHandle;
+    // How the lookup opened the handles, which every call on them must follow.
+    int handlesOverlapped;
+    ULONGLONG streamPosition;
+    HANDLE callEvent;
+};
 
-int CurrentLinkKind() { return linkKind; }
-void SetLinkKind(int kind) { linkKind = kind; }
-HANDLE PrimaryHandle() { return primaryHandle; }
-HANDLE SecondaryHandle() { return secondaryHandle; }
-void SetPrimaryHandle(HANDLE handle) { primaryHandle = handle; }
-void SetSecondaryHandle(HANDLE handle) { secondaryHandle = handle; }
-int HandlesOverlapped() { return handlesOverlapped; }
-ULONGLONG StreamPosition() { return streamPosition; }
-void AdvanceStreamPosition(DWORD count) { streamPosition += count; }
+static DeviceLink deviceLink = {
+    LINK_PRINTER_CLASS, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, 0, 0, NULL};
+
+int CurrentLinkKind() { return deviceLink.linkKind; }
+void SetLinkKind(int kind) { deviceLink.linkKind = kind; }
+HANDLE PrimaryHandle() { return deviceLink.primaryHandle; }
+HANDLE SecondaryHandle() { return deviceLink.secondaryHandle; }
+void SetPrimaryHandle(HANDLE handle) { deviceLink.primaryHandle = handle; }
+void SetSecondaryHandle(HANDLE handle) { deviceLink.secondaryHandle = handle; }
+int HandlesOverlapped() { return deviceLink.handlesOverlapped; }
+ULONGLONG StreamPosition() { return deviceLink.streamPosition; }
+void AdvanceStreamPosition(DWORD count) { deviceLink.streamPosition += count; }
 
 HANDLE LinkCallEvent()
 {
-    if (callEvent == NULL)
-        callEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    return callEvent;
+    if (deviceLink.callEvent == NULL)
+        deviceLink.callEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    return deviceLink.callEvent;
 }
 
 HANDLE OpenLinkHandle(const char *name, DWORD attributes, int osFamily)
 {
     // Windows 98 and Me complete overlapped calls only on the devices whose drivers chose to:
     // there the calls stay plain blocking ones.
-    handlesOverlapped = osFamily == OS_WINDOWS_2000 || osFamily == OS_WINDOWS_XP_OR_LATER;
-    if (handlesOverlapped)
+    deviceLink.handlesOverlapped =
+        osFamily == OS_WINDOWS_2000 || osFamily == OS_WINDOWS_XP_OR_LATER;
+    if (deviceLink.handlesOverlapped)
         attributes |= FILE_FLAG_OVERLAPPED;
     return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                        OPEN_EXISTING, attributes, NULL);
@@ -40,16 +48,16 @@ HANDLE OpenLinkHandle(const char *name, DWORD attributes, int osFamily)
 
 int CloseDeviceHandles()
 {
-    if (primaryHandle != INVALID_HANDLE_VALUE)
-        CloseHandle(primaryHandle);
-    if (secondaryHandle != INVALID_HANDLE_VALUE)
-        CloseHandle(secondaryHandle);
-    if (callEvent != NULL)
-        CloseHandle(callEvent);
-    primaryHandle = INVALID_HANDLE_VALUE;
-    secondaryHandle = INVALID_HANDLE_VALUE;
-    callEvent = NULL;
+    if (deviceLink.primaryHandle != INVALID_HANDLE_VALUE)
+        CloseHandle(deviceLink.primaryHandle);
+    if (deviceLink.secondaryHandle != INVALID_HANDLE_VALUE)
+        CloseHandle(deviceLink.secondaryHandle);
+    if (deviceLink.callEvent != NULL)
+        CloseHandle(deviceLink.callEvent);
+    deviceLink.primaryHandle = INVALID_HANDLE_VALUE;
+    deviceLink.secondaryHandle = INVALID_HANDLE_VALUE;
+    deviceLink.callEvent = NULL;
     // A Retry sends the header again from the first byte of the stream.
-    streamPosition = 0;
+    deviceLink.streamPosition = 0;
     return 1;
 }
