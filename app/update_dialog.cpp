@@ -5,6 +5,8 @@
 #include "resources/resource.h"
 #include "ui_shared/ui_shared.h"
 
+// The state shown and the button that closed the dialog: the loop sets the one before a
+// showing and reads both after it, when the dialog procedure has long returned.
 static int uiState = 0;
 static int retryRequested = 0;
 // The run's discovery record while a dialog that follows the printer shows.

@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "transfer/firmware_image_internal.h"
 
+// The image as the last load found it, read by the send that follows the load.
 static const BYTE *imagePointer = NULL;
 static DWORD imageLength = 0;
 
