@@ -3,7 +3,8 @@
 
 #include "ui_shared/ui_shared_internal.h"
 
-// Named before each transfer; every string and dialog load of the run names it.
+// Named by each transfer; every string and dialog load names it, and before the first
+// transfer none stands for the executable itself.
 static HINSTANCE moduleInstance = NULL;
 // The screen's size, measured once: centring every dialog would otherwise open a display
 // information context each time. Kept for the life of the process.
