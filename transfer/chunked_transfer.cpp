@@ -6,7 +6,7 @@
 #include "device/device_link.h"
 #include "progress/progress.h"
 #include "resources/resource.h"
-#include "transfer/firmware_image.h"
+#include "transfer/firmware_image_internal.h"
 #include "transfer/session_guard_internal.h"
 #include "ui_shared/ui_shared.h"
 

@@ -1,9 +1,8 @@
 // The embedded firmware image, the transfer settings and the transfer header.
-#include "transfer/firmware_image.h"
+#include "transfer/firmware_image_internal.h"
 
 #include "device/device_link.h"
 #include "resources/resource.h"
-#include "transfer/firmware_image_internal.h"
 
 // The image as the last load found it, read by the send that follows the load.
 static const BYTE *imagePointer = NULL;

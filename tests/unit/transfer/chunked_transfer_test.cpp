@@ -7,7 +7,7 @@
 #include "progress/progress.h"
 #include "resources/resource.h"
 #include "sim_ui.h"
-#include "transfer/firmware_image.h"
+#include "transfer/firmware_image_internal.h"
 #include "transfer_log.h"
 #include "ui_shared/ui_shared.h"
 

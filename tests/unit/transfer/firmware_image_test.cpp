@@ -1,9 +1,8 @@
 // The embedded image's lookup and the length bytes of the transfer header.
-#include "transfer/firmware_image.h"
+#include "transfer/firmware_image_internal.h"
 
 #include "resources/resource.h"
 #include "sim_ui.h"
-#include "transfer/firmware_image_internal.h"
 #include "transfer_log.h"
 
 #include <gtest/gtest.h>

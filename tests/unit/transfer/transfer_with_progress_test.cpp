@@ -6,7 +6,7 @@
 #include "resources/resource.h"
 #include "sim_kernel.h"
 #include "sim_ui.h"
-#include "transfer/firmware_image.h"
+#include "transfer/firmware_image_internal.h"
 #include "transfer_log.h"
 
 #include <gtest/gtest.h>
