@@ -11,7 +11,7 @@ wine_arch=$(bash "$(dirname "$0")/wine-arch.sh" --kernel)
 pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-format
       osslsigncode openssl
       g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      wine wine64 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps locales)
+      wine wine64 xvfb xauth x11-utils imagemagick fonts-ipafont-gothic zip python3 procps locales)
 [ "$wine_arch" = win32 ] && pkgs+=(wine32:i386)
 # Where 32-bit Wine cannot run here, the product's Wine tests run in an emulated VM
 # (scripts/vm/): QEMU, and debootstrap to make its root.

@@ -14,7 +14,7 @@ dir=$cache/$key
 # Inside the root: the Wine scenarios' needs (those of scripts/install-deps.sh that run tests, with
 # 32-bit Wine) and ctest to run them.
 packages=(wine wine64 wine32:i386 xvfb xauth imagemagick fonts-ipafont-gothic python3 procps
-          locales cmake)
+          locales cmake x11-utils)
 # Beside it, unpacked, not installed: what boots the VM.
 boot_packages=(linux-image-amd64 busybox-static)
 
@@ -54,7 +54,7 @@ work=$cache/.build-$key
 root=$work/root
 mkdir -p "$work"
 trap 'unmount_under "$work"' EXIT
-echo "== Building the 32-bit test VM's root in $dir from $url (once; about 15 minutes)" >&2
+echo "== Building the 32-bit test VM's root in $dir from $url (once per machine, a few minutes)" >&2
 debootstrap --variant=minbase --arch=amd64 --components=main bookworm "$root" "$url" \
     >"$work/debootstrap.log" 2>&1 || { tail -n 20 "$work/debootstrap.log" >&2; exit 1; }
 
