@@ -77,7 +77,7 @@ if [ $vm = yes ]; then
     # VM it would need both toolchains and its two dozen scratch builds emulated, so its
     # delivery runs only in the 64-bit run above.
     echo "left to the 64-bit run: release_maker_workflow (a build test; its builds are not emulated)"
-    bash scripts/vm/run.sh 3600 build/windows-vm ctest --test-dir build/windows-vm -L system \
+    bash scripts/vm/run.sh 5400 build/windows-vm ctest --test-dir build/windows-vm -L system \
         -E '^release_maker_workflow$' --output-on-failure |
         mark_wine_groups build/windows-vm "build/windows-vm/UpdateTool.exe, 32-bit, $vm_where"
     echo "logs of the VM's run: build/windows-vm/wine/logs, its console: build/windows-vm/vm/console.log"
