@@ -11,8 +11,12 @@ wine_arch=$(bash "$(dirname "$0")/wine-arch.sh" --kernel)
 pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-format
       osslsigncode openssl
       g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      wine wine64 xvfb xauth imagemagick fonts-ipafont-gothic zip python3 procps locales)
+      wine wine64 xvfb xauth x11-utils imagemagick fonts-ipafont-gothic zip python3 procps locales)
 [ "$wine_arch" = win32 ] && pkgs+=(wine32:i386)
+# Where 32-bit Wine cannot run here, the product's Wine tests run in an emulated VM
+# (scripts/vm/): QEMU, and debootstrap to make its root.
+vm_pkgs=(qemu-system-x86 debootstrap)
+[ "$(UPDATE_TOOL_WINE_ARCH='' bash "$(dirname "$0")/wine-arch.sh")" = win64 ] && pkgs+=("${vm_pkgs[@]}")
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 
 # Wine takes its user language from LANG: the Japanese tests need that locale to exist.
@@ -48,7 +52,9 @@ if ! $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"; then
     rest=()
     for p in "${need[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
     [ ${#rest[@]} -lt ${#need[@]} ] || exit 1
-    echo "32-bit Wine could not be installed: the Wine tests run the 64-bit build" >&2
+    echo "32-bit Wine could not be installed: the Wine tests run the 64-bit build, and the" \
+        "32-bit product's in an emulated VM" >&2
+    rest+=("${vm_pkgs[@]}")
     $SUDO apt-get install -y -q --no-install-recommends "${rest[@]}"
 fi
 ensure_locales
