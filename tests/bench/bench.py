@@ -533,10 +533,11 @@ def main():
         f.write("Last run: %s\n\nMachine: %s%s\n\n" % (when, machine(arch), (
             ", EMULATED: QEMU's TCG on the host's CPUs (the 32-bit test VM), start-up and "
             "pause figures only" if args.emulated else "")))
-        f.write("Measured: %s, a %s build under %s Wine, against a raw write loop built the "
-                "same way.\n\n" % (os.path.relpath(args.tool or os.path.join(
-                    build_dir, "UpdateTool.exe"), SOURCE_DIR),
-                    "32-bit (x86)" if arch == "win32" else "64-bit (x86-64)", arch[3:] + "-bit"))
+        f.write("Measured: %s, a %s build under %s Wine, against a %s built the same way.\n\n" %
+                (os.path.relpath(args.tool or os.path.join(build_dir, "UpdateTool.exe"),
+                                 SOURCE_DIR),
+                 "32-bit (x86)" if arch == "win32" else "64-bit (x86-64)", arch[3:] + "-bit",
+                 "minimal dialog program" if args.emulated else "raw write loop"))
         f.write("Commands:\n\n```sh\n%sbash tests/bench/run.sh\n# which runs%s\n"
                 "cmake --preset %s && cmake --build --preset %s --target bench_programs\n"
                 "python3 -m tests.bench.bench --build-dir build/%s --runs %d%s%s%s\n```\n\n" %
