@@ -230,6 +230,14 @@ class Bench:
         tool.exit_tool(self.ctx, proc)
         return idle["ms"]
 
+    def start_pair(self):
+        """Milliseconds to the ready dialog of the tool (a printer attached), then of the
+        minimal dialog started the same way."""
+        rx = self.receiver("start", None)
+        tool_ms = self.start_run(self.ctx.exe, "ready")
+        self.done_with(rx)
+        return tool_ms, self.start_run(os.path.join(self.bench_bin, "min_dialog.exe"), "ready")
+
     def traced_run(self):
         """One transfer under a relay trace of the tool's user32 and gdi32 calls: how often the
         progress dialog was painted, and which window calls the tool made per chunk."""
@@ -356,11 +364,9 @@ def run(args):
 
         starts_tool, starts_min = [], []
         for i in range(args.runs):
-            rx = bench.receiver("start", None)
-            starts_tool.append(bench.start_run(bench.ctx.exe, "ready"))
-            bench.done_with(rx)
-            starts_min.append(bench.start_run(os.path.join(bench.bench_bin, "min_dialog.exe"),
-                                              "ready"))
+            tool_ms, min_ms = bench.start_pair()
+            starts_tool.append(tool_ms)
+            starts_min.append(min_ms)
             print("  start-up run %d: tool %.0f ms, minimal dialog %.0f ms" %
                   (i + 1, starts_tool[-1], starts_min[-1]), flush=True)
 
@@ -467,11 +473,9 @@ def run_emulated(args):
     with Bench(os.path.abspath(args.build_dir)) as bench:
         starts_tool, starts_min, pauses = [], [], []
         for i in range(args.runs):
-            rx = bench.receiver("start", None)
-            starts_tool.append(bench.start_run(bench.ctx.exe, "ready"))
-            bench.done_with(rx)
-            starts_min.append(bench.start_run(os.path.join(bench.bench_bin, "min_dialog.exe"),
-                                              "ready"))
+            tool_ms, min_ms = bench.start_pair()
+            starts_tool.append(tool_ms)
+            starts_min.append(min_ms)
             pauses.append(bench.pause_run())
             print("  run %d: start-up tool %.0f ms, minimal dialog %.0f ms; pause: %d WM_NULL, "
                   "%d unanswered, longest without an answer %.0f ms" % (
