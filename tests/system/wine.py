@@ -268,7 +268,20 @@ class Session:
         return os.path.join(self.log_dir, "%02d-%s.log" % (self.counter, name))
 
     def run(self, args, name, timeout=60, extra_env=None):
-        """Runs a wine program to its end; returns (exit code, output text)."""
+        """Runs a wine program to its end; returns (exit code, output text). A program Wine
+        failed to start (its loader or start.exe says so, and the program never ran) is
+        started again, twice at most, and the session log says so."""
+        for attempt in range(3):
+            rc, text = self._run_once(args, name, timeout, extra_env)
+            failed = START_FAILED.search(text) if rc != 0 else None
+            if not failed or attempt == 2:
+                break
+            self.note("%s: Wine did not start it (%s), started again" %
+                      (name, failed.group(0).strip()))
+            time.sleep(1)
+        return rc, text
+
+    def _run_once(self, args, name, timeout, extra_env):
         log = self._log(name)
         env = dict(self.env, **(extra_env or {}))
         with open(log, "wb") as out:
@@ -308,7 +321,12 @@ class Session:
         """Runs ud_driver with args; returns (exit code, list of its JSON events)."""
         rc, text = self.run([os.path.join(self.programs, "ud_driver.exe")] + list(args),
                             "driver-" + args[0], timeout=timeout)
-        return rc, parse_events(text)
+        events = parse_events(text)
+        if rc != 0 and not events:
+            # Nothing of the driver's own: what Wine said is the only account of the failure.
+            print("    driver %s ended with %s, saying: %s" % (args[0], rc, text[-600:].strip()),
+                  flush=True)
+        return rc, events
 
     def start_driver(self, *args):
         return self.start_program([os.path.join(self.programs, "ud_driver.exe")] + list(args),
@@ -333,20 +351,18 @@ class Session:
         path = os.path.join(self.log_dir, "%02d-import.reg" % self.counter)
         with open(path, "w", encoding="ascii") as f:
             f.write("REGEDIT4\n\n" + body + "\n")
-        # A program started while the server settles after a restart is now and then not
-        # found (64-bit Wine: "ShellExecuteEx failed"); a second start finds it.
-        for attempt in range(3):
-            rc, text = self.run(["regedit", "/S", windows_path(path)], "regedit", timeout=60)
-            if rc == 0:
-                return
-            time.sleep(1)
-        raise WineError("regedit failed (%s): %s" % (rc, text[-500:]))
+        rc, text = self.run(["regedit", "/S", windows_path(path)], "regedit", timeout=60)
+        if rc != 0:
+            raise WineError("regedit failed (%s): %s" % (rc, text[-500:]))
 
     def set_windows_version(self, version):
         value = '"Version"="%s"' % version if version else '"Version"=-'
         self.registry("[HKEY_CURRENT_USER\\Software\\Wine]\n" + value + "\n")
 
 
+# What Wine prints when it could not start a program at all (exit code 1 from start.exe,
+# the low byte of the status from the loader): no verdict on the program, which never ran.
+START_FAILED = re.compile(r"^wine: (failed to|could not) .*$|^.*ShellExecuteEx failed.*$", re.M)
 SERVER_DUMP = re.compile(r"(0x[0-9a-f]+:\d+: |\s+[0-9a-f]{4}: (0x|ref=))")
 
 
