@@ -19,7 +19,7 @@ from tests.system.printer import NEXT, OTHER, STALE, TARGET, TWIN
 from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
                                check, click, driver_events, exit_tool, expect_escape_ignored,
                                expect_received, expect_state, follow_transfer, last, log_text,
-                               set_relay, start_tool, transfer, wait_dialog)
+                               set_relay, start_tool, transfer, wait_dialog, within)
 
 
 def expect_progress_seen(ctx, events):
@@ -150,8 +150,9 @@ def ready_then_exit(ctx):
           "the printer with a prefix-only hardware ID was opened")
 
 
-# Seconds from a printer plugged in or out (the registry change made) to the dialog showing it.
-FOLLOW_LIMIT = 2.0
+# Seconds from a printer plugged in or out (the registry change made) to the dialog showing it:
+# one look a second, and a second more.
+FOLLOW_LIMIT = within(1.0, 1.0)
 
 
 def moves_to(ctx, state, change):
@@ -289,7 +290,7 @@ def transfer_byte_exact(ctx):
     digest = expect_received(ctx, rx)
     # A printer that takes every piece at once leaves the wait no pause to notice messages in.
     pings = last(events, "pings")
-    check(pings["unanswered"] == 0 and pings["longestMs"] < 200,
+    check(pings["unanswered"] == 0 and pings["longestMs"] < within(0, 200),
           "the progress dialog answered late while the printer took every piece: %s" % pings)
     ctx.note("click to done state %.0f ms; %d bytes, sha256 %s; WM_NULL answered within %.0f ms"
              % (last(events, "summary")["ms"], rx.count(), digest[:16], pings["longestMs"]))
@@ -523,7 +524,7 @@ def expect_pause_told(ctx, events, resumed):
     lines = [e for e in events if e["event"] == "progress-text"]
     names = [e["name"] for e in expect_read_as_progress_bar(ctx, events, rising=False)]
     check([e["text"] for e in lines] == [moving, busy, moving][:2 + bool(resumed)] and
-          2800 <= lines[1]["sinceFrameMs"] <= 3500 and busy in names and
+          2800 <= lines[1]["sinceFrameMs"] <= within(3000, 500) and busy in names and
           last(events, "msaa-after")["nameChanges"] == 1 + bool(resumed),
           "texts of the progress dialog: %s; MSAA names %r" % (lines, names))
     ctx.note("notice %.0f ms after the bar stopped" % lines[1]["sinceFrameMs"])
@@ -596,8 +597,8 @@ def printer_holds_header(ctx, seconds, shot=None):
     moving, busy = ctx.strings["IDS_TRANSFERRING"], ctx.strings["IDS_PRINTER_BUSY"]
     up, lines = last(events, "progress"), [e for e in events if e["event"] == "progress-text"]
     told = next((e["ms"] for e in lines if e["text"] == busy), None)
-    check(up and up["ms"] <= 3500 and up["frameText"] == "0% " and told is not None and
-          told <= 3500 and lines[-1]["text"] == moving,
+    check(up and up["ms"] <= within(3000, 500) and up["frameText"] == "0% " and
+          told is not None and told <= within(3000, 500) and lines[-1]["text"] == moving,
           "while the header was held: progress dialog %s; texts %s" % (up, lines))
     pings = last(events, "pings")
     check(pings["count"] > 0 and pings["unanswered"] == 0 and pings["hung"] == 0,
