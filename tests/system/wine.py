@@ -85,14 +85,25 @@ def create_prefix(prefix, log_dir, arch):
     """Creates a fresh prefix of arch with the graphics driver off; returns seconds taken."""
     start = time.monotonic()
     env = _base_env(prefix, "en", arch)
-    subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=30)
-    shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(os.path.dirname(prefix), exist_ok=True)
     os.makedirs(log_dir, exist_ok=True)
-    with open(os.path.join(log_dir, "wineboot.log"), "wb") as log:
-        rc = subprocess.run([LOADERS[arch], "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL, stdout=log,
-                            stderr=log, timeout=300).returncode
+    # On an emulated PC whose cores are also busy elsewhere, wineboot was seen waiting forever
+    # on a service that never answered ("service protocol error"): a second try starts afresh.
+    for attempt in (1, 2):
+        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+        shutil.rmtree(prefix, ignore_errors=True)
+        with open(os.path.join(log_dir, "wineboot-%d.log" % attempt), "wb") as log:
+            try:
+                rc = subprocess.run([LOADERS[arch], "wineboot", "-i"], env=env,
+                                    stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                    timeout=300).returncode
+                break
+            except subprocess.TimeoutExpired:
+                if attempt == 2:
+                    raise
+                print("wineboot gave no answer in 300 s (see %s): trying once more" % log.name,
+                      flush=True)
     if rc != 0:
         raise WineError("wineboot -i failed with %d (see %s)" % (rc, log_dir))
     reg = os.path.join(log_dir, "prefix.reg")
