@@ -52,8 +52,8 @@ if ! $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"; then
     rest=()
     for p in "${need[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
     [ ${#rest[@]} -lt ${#need[@]} ] || exit 1
-    echo "32-bit Wine could not be installed: the Wine tests run the 64-bit build (and with" \
-        "UPDATE_TOOL_VM=1 the 32-bit product's in an emulated VM)" >&2
+    echo "32-bit Wine could not be installed: the Wine tests run the 64-bit build (and" \
+        "the 32-bit product's in an emulated VM)" >&2
     rest+=("${vm_pkgs[@]}")
     $SUDO apt-get install -y -q --no-install-recommends "${rest[@]}"
 fi
