@@ -11,11 +11,18 @@ static int uiState = 0;
 static int retryRequested = 0;
 // The run's discovery record while a dialog that follows the printer shows.
 static const LinkConfig *followConfig = NULL;
+// When the dialog last changed its state by itself, and the state it showed before: a click
+// that lands just after the button changed its meaning was aimed at the old one.
+static DWORD changedAt = 0;
+static int stateBeforeChange = 0;
 
 // About one lookup a second: a printer plugged in or pulled out shows within a second or two,
 // and the machine does not notice the cost.
 static const UINT_PTR followTimer = 1;
 static const UINT followIntervalMs = 1000;
+// How long after such a change a click still answers the state shown before it: about the time
+// from a user's decision to the press, so a click or Enter aimed at Retry never starts a transfer.
+static const DWORD changeGraceMs = 1000;
 
 void SetUiState(int state) { uiState = state; }
 int UiState() { return uiState; }
@@ -107,6 +114,8 @@ static void FollowPrinter(HWND window)
     }
     if (state == uiState)
         return;
+    stateBeforeChange = uiState;
+    changedAt = GetTickCount();
     uiState = state;
     FillForState(window);
 }
@@ -115,6 +124,7 @@ static void EndUpdateDialog(HWND window, int retry)
 {
     KillTimer(window, followTimer);
     followConfig = NULL;
+    changedAt = 0;
     retryRequested = retry;
     EndDialog(window, 0);
 }
@@ -130,6 +140,12 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         SetWindowTextA(window, caption);
         CenterWindow(window, CENTER_ON_SCREEN);
         followConfig = (const LinkConfig *)lParam;
+        // A look through the still-image ports asks each port for its descriptor, which the
+        // driver may answer only after its own timeout: the dialog's thread never waits on
+        // that, so those builds look only when the user clicks.
+        if (followConfig != NULL && followConfig->kind != LINK_PRINTER_CLASS)
+            followConfig = NULL;
+        changedAt = 0;
         // Without a timer the dialog still answers its buttons; it only stops following.
         if (followConfig != NULL && FollowsPrinter(uiState))
             SetTimer(window, followTimer, followIntervalMs, NULL);
@@ -143,6 +159,8 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         // Esc arrives as IDCANCEL and is ignored: only the two buttons close the dialog.
         switch (LOWORD(wParam)) {
         case IDC_ACTION:
+            if (changedAt != 0 && GetTickCount() - changedAt < changeGraceMs)
+                uiState = stateBeforeChange;
             EndUpdateDialog(window, 1);
             break;
         case IDC_EXIT:

@@ -25,15 +25,16 @@ void RunUpdateLoop(HINSTANCE instance)
     for (;;) {
         int action = ShowUpdateDialog(instance, state, &config);
         // The dialog followed the printer while it showed: the button pressed answers the state
-        // it showed last.
-        state = UiState();
+        // the user aimed at.
+        int answered = UiState();
         if (!action)
             break;
-        if (state != UI_READY) {
-            // Retry, from not found, several printers or a failed transfer: a whole new lookup.
-            state = LookUpPrinter(config);
+        // Every click looks again. Retry for its own sake; Transfer so that the image goes only
+        // where exactly one printer of the model is there at the click, opened afresh: one
+        // plugged in or swapped since the last look is counted, never guessed at.
+        state = LookUpPrinter(config);
+        if (answered != UI_READY || state != UI_READY)
             continue;
-        }
         if (RunTransferAction(instance)) {
             // Only Exit is offered; whatever the dialog leaves, the run is over.
             ShowUpdateDialog(instance, UI_DONE, NULL);

@@ -24,6 +24,7 @@ struct Options {
     int askEndSession;
     int msaa;
     int changed;
+    int clickAction; // wait: presses the action button the moment the dialog is seen
 };
 
 static double NowMs()
@@ -341,7 +342,8 @@ static int CommandSnapshot()
 }
 
 // Waits for an update dialog; with --changed, then for it to show another message by itself
-// (in the same window, or in another one that took its place).
+// (in the same window, or in another one that took its place); with --click, then presses its
+// action button at once, as a user who aimed at it a moment before would.
 static int CommandWait(const Options &options)
 {
     double start = NowMs();
@@ -372,6 +374,14 @@ static int CommandWait(const Options &options)
         }
     }
     PutUpdateDialog("update", dialog, NowMs() - start);
+    if (options.clickAction) {
+        Press(dialog, IDC_ACTION, options.postCommand);
+        if (!WaitGone(dialog, options.timeoutMs)) {
+            PutEvent("still-open", NowMs() - start);
+            return 1;
+        }
+        PutEvent("closed", NowMs() - start);
+    }
     return 0;
 }
 
@@ -621,6 +631,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->askEndSession = 0;
     options->msaa = 0;
     options->changed = 0;
+    options->clickAction = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -638,6 +649,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->msaa = 1;
         else if (strcmp(argv[i], "--changed") == 0)
             options->changed = 1;
+        else if (strcmp(argv[i], "--click") == 0)
+            options->clickAction = 1;
         else
             return 0;
     }
@@ -664,7 +677,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
                         "transfer | hold "
                         "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-                        "[--ask-end-session] [--msaa] [--changed]\n");
+                        "[--ask-end-session] [--msaa] [--changed] [--click]\n");
         return 2;
     }
     const char *command = argv[1];

@@ -63,6 +63,11 @@ HWND SimFocus();
 // Messages posted and not yet taken.
 int SimQueueLength();
 
+// Moves GetTickCount on and posts WM_TIMER for every armed timer due within that time.
+void SimPassTime(DWORD milliseconds);
+// A button held down answers BM_GETSTATE with BST_PUSHED.
+void SimSetPushed(HWND button, bool pushed);
+
 // ---- Modal dialogs
 
 // The user in front of DialogBoxParamA's dialogs: called with the dialog each time it has taken

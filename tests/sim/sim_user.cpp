@@ -2,9 +2,12 @@
 // queue, painting, cursors and system colours.
 #include "sim_ui_internal.h"
 
+#include "sim_kernel_internal.h"
+
 #include "resources/resource.h"
 
 #include <deque>
+#include <map>
 #include <set>
 
 const char *const simDialogClass = "#32770";
@@ -23,6 +26,7 @@ struct Window {
     std::string text;
     bool visible = false;
     bool enabled = true;
+    bool pushed = false; // a button held down
     bool tabStop = false;
     bool framed = false;
     bool keepsNoText = false; // a frame static: its class drops WM_SETTEXT, as Wine's does
@@ -75,6 +79,8 @@ const DialogTemplate templates[] = {
 
 std::deque<Window> windows;
 std::deque<MSG> queue;
+// Armed timers by window and id, with their periods.
+std::map<std::pair<HWND, UINT_PTR>, UINT> timers;
 HWND focus = NULL;
 SimUiCounters counters;
 std::vector<SimInvalidation> invalidations;
@@ -286,6 +292,7 @@ void SimUiReset()
 {
     windows.clear();
     queue.clear();
+    timers.clear();
     focus = NULL;
     counters = SimUiCounters();
     invalidations.clear();
@@ -844,21 +851,35 @@ LRESULT WINAPI DispatchMessageA(const MSG *message)
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     Window *w = Find(window);
+    if (w != NULL && w->proc == NULL && message == BM_GETSTATE)
+        return w->pushed ? BST_PUSHED : 0;
     return w != NULL && w->proc != NULL ? Deliver(window, message, wParam, lParam) : 0;
 }
 
-// Time never passes on its own here: a test that wants a tick posts WM_TIMER itself.
+// Time passes only when a test says so (SimPassTime), and each armed timer then fires.
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc)
 {
-    (void)elapse;
     (void)proc;
-    return Find(window) != NULL ? id : 0;
+    if (Find(window) == NULL)
+        return 0;
+    timers[{window, id}] = elapse;
+    return id;
 }
 
-BOOL WINAPI KillTimer(HWND window, UINT_PTR id)
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id) { return timers.erase({window, id}) != 0; }
+
+void SimPassTime(DWORD milliseconds)
 {
-    (void)id;
-    return Find(window) != NULL;
+    SimAdvanceTicks(milliseconds);
+    for (const auto &timer : timers)
+        if (timer.second <= milliseconds && Find(timer.first.first) != NULL)
+            PostMessageA(timer.first.first, WM_TIMER, timer.first.second, 0);
+}
+
+void SimSetPushed(HWND button, bool pushed)
+{
+    if (Window *w = Find(button))
+        w->pushed = pushed;
 }
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -155,10 +155,12 @@ def ready_then_exit(ctx):
 FOLLOW_LIMIT = within(1.0, 1.0)
 
 
-def moves_to(ctx, state, change):
+def moves_to(ctx, state, change, click_at_once=False):
     """Watches the update dialog, makes the change, and expects the same window, where it was,
-    to show state within FOLLOW_LIMIT with no click; the seconds it took."""
-    drv = ctx.session.start_driver("wait", "--changed", "--timeout", str(DIALOG_TIMEOUT * 1000))
+    to show state within FOLLOW_LIMIT with no click; the seconds it took. With click_at_once the
+    action button is pressed the moment the change shows, as by a user who aimed at it before."""
+    drv = ctx.session.start_driver("wait", "--changed", "--timeout", str(DIALOG_TIMEOUT * 1000),
+                                   *(["--click"] if click_at_once else []))
     deadline = time.monotonic() + DIALOG_TIMEOUT
     while '"watching"' not in log_text(drv):
         check(drv.poll() is None and time.monotonic() < deadline,
@@ -171,6 +173,7 @@ def moves_to(ctx, state, change):
     took = time.monotonic() - changed
     check(wine.wait_exit(drv, 10) == 0, "the dialog never left its state: %s" % log_text(drv))
     events = wine.parse_events(log_text(drv))
+    check(not click_at_once or last(events, "closed"), "the click did not end the dialog")
     before, after = last(events, "watching"), last(events, "update")
     expect_state(ctx, after, state)
     check(after["hwnd"] == before["hwnd"] and after["rect"] == before["rect"],
@@ -180,15 +183,18 @@ def moves_to(ctx, state, change):
 
 
 def printer_comes_and_goes(ctx):
-    """Absent: not found; plugged in, the same dialog shows ready with no click; unplugged, not
-    found; back, ready; Transfer then delivers the exact stream."""
+    """Absent: not found; plugged in, the same dialog shows ready with no click, and a click
+    that lands as Retry turns into Transfer is the Retry aimed at: ready again, nothing sent;
+    unplugged, not found; back, ready; Transfer then delivers the exact stream."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     ctx.printers.plug(OTHER, None)
-    proc, _ = start_tool(ctx, "not_found")
-    took = [moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path)),
-            moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET)),
-            moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path))]
+    proc, first = start_tool(ctx, "not_found")
+    took = [moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path), True)]
+    wait_dialog(ctx, "ready", not_hwnd=first["hwnd"])
+    check(rx.count() == 0, "a click aimed at Retry sent %d bytes" % rx.count())
+    took += [moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET)),
+             moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path))]
     check(rx.writer_closes, "the handles on the printer that went were not closed")
     events = transfer(ctx)
     expect_state(ctx, last(events, "update"), "done")
@@ -218,6 +224,13 @@ def several_printers(ctx):
           "with two printers %d and %d bytes were written, the second opened %d times" %
           (rx.count(), twin.count(), len(twin.writer_closes)))
     took.append(moves_to(ctx, "ready", lambda: ctx.printers.unplug(TARGET)))
+    # Plugged back and Transfer clicked before the dialog's next look: the click counts again.
+    ctx.printers.plug(TARGET, rx.path)
+    before = click(ctx, "action")
+    wait_dialog(ctx, "several", not_hwnd=before["hwnd"])
+    check(rx.count() == 0 and twin.count() == 0, "Transfer with two printers there wrote %d and "
+          "%d bytes" % (rx.count(), twin.count()))
+    moves_to(ctx, "ready", lambda: ctx.printers.unplug(TARGET))
     events = transfer(ctx)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, twin)

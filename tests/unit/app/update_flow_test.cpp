@@ -36,8 +36,10 @@ struct Showing {
 
 // The script, the lookup's and the transfer's answers, and what the run showed.
 struct Script {
-    std::vector<UserChoice> choices;  // one per showing; CLICK_EXIT when run out
-    std::vector<int> lookupResults;   // printers seen, one per FindPrinter; 0 when run out
+    std::vector<UserChoice> choices; // one per showing; CLICK_EXIT when run out
+    std::vector<int> lookupResults;  // printers seen, one per FindPrinter; then presentNow
+    int presentNow = 0;              // printers there when the script has no lookup left
+    int linkKind = LINK_PRINTER_CLASS;
     std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     std::vector<Showing> showings;
     size_t nextChoice = 0; // the choice of the next showing
@@ -120,6 +122,7 @@ std::string Text(UINT id)
 LinkConfig DefaultLinkConfig()
 {
     LinkConfig config = {};
+    config.kind = script.linkKind;
     strcpy(config.hardwareId, "USB\\VID_7A3D&PID_5E21&MI_01");
     return config;
 }
@@ -127,15 +130,14 @@ LinkConfig DefaultLinkConfig()
 int FindPrinter(LinkConfig, int *present)
 {
     size_t at = static_cast<size_t>(script.lookups++);
-    *present = at < script.lookupResults.size() ? script.lookupResults[at] : 0;
+    *present = at < script.lookupResults.size() ? script.lookupResults[at] : script.presentNow;
     return *present == 1;
 }
 
-// The dialog follows the printer on a timer, which never fires here.
 int CountPrinters(LinkConfig, int *present)
 {
-    *present = 0;
-    return 0;
+    *present = script.presentNow;
+    return 1;
 }
 
 int CloseDeviceHandles()
@@ -191,34 +193,34 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          0},
         {"exit from ready never transfers", {1}, {}, {CLICK_EXIT}, {UI_READY}, 1, 0},
         {"transfer succeeds, exit",
-         {1},
+         {1, 1},
          {1},
          {CLICK_ACTION, CLICK_EXIT},
          {UI_READY, UI_DONE},
-         1,
+         2,
          1},
         {"done ends the run whatever the dialog leaves",
          {1, 1},
          {1},
          {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION},
          {UI_READY, UI_DONE},
-         1,
+         2,
          1},
         {"failed, retry finds the printer again, succeeds",
-         {1, 1},
+         {1, 1, 1, 1},
          {0, 1},
          {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION, CLICK_EXIT},
          {UI_READY, UI_FAILED, UI_READY, UI_DONE},
-         2,
+         4,
          2},
         {"failed, retry with the printer gone",
-         {1, 0},
+         {1, 1, 0},
          {0},
          {CLICK_ACTION, CLICK_ACTION, CLICK_EXIT},
          {UI_READY, UI_FAILED, UI_NOT_FOUND},
-         2,
+         3,
          1},
-        {"failed, exit", {1}, {0}, {CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED}, 1, 1},
+        {"failed, exit", {1, 1}, {0}, {CLICK_ACTION, CLICK_EXIT}, {UI_READY, UI_FAILED}, 2, 1},
         {"several printers, retry with one left",
          {2, 1},
          {},
@@ -227,12 +229,12 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
          2,
          0},
         {"esc is ignored in every state",
-         {0, 1, 1},
+         {0, 1, 1, 1, 1},
          {0, 1},
          {PRESS_ESC_THEN_ACTION, PRESS_ESC_THEN_ACTION, PRESS_ESC_THEN_ACTION,
           PRESS_ESC_THEN_ACTION, PRESS_ESC_THEN_EXIT},
          {UI_NOT_FOUND, UI_READY, UI_FAILED, UI_READY, UI_DONE},
-         3,
+         5,
          2},
     };
     for (const LoopCase &c : cases) {
@@ -289,14 +291,14 @@ TEST(UpdateLoop, DialogThatCannotBeCreatedMeansExitEvenAfterRetry)
     script.transferResults = {0};
     script.choices = {CLICK_ACTION, DIALOG_FAILS};
     RunLoop(nullptr);
-    EXPECT_EQ(script.lookups, 1);
+    EXPECT_EQ(script.lookups, 2);
     EXPECT_EQ(script.transfers, 1);
 }
 
 TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
 {
     ResetDesktop();
-    script.lookupResults = {2, 0, 1, 1};
+    script.lookupResults = {2, 0, 1, 1, 1, 1};
     script.transferResults = {0, 1};
     script.choices = {CLICK_ACTION, CLICK_ACTION, CLICK_ACTION,
                       CLICK_ACTION, CLICK_ACTION, CLICK_EXIT};
@@ -328,10 +330,78 @@ TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
     }
 }
 
+// The first showing follows the printer, a look a second with the printers the row says, then
+// the action button is clicked; the showing after it is answered with Exit.
+TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
+{
+    struct Row {
+        const char *label;
+        int first;              // printers at the start
+        std::vector<int> looks; // printers there at each look, a second apart
+        std::vector<int> shown; // the state shown after each look
+        int closes;             // handles closed by the looks
+        bool held;              // the action button held down through the looks
+        DWORD clickAfterMs;     // from the last look to the click
+        int next;               // the state of the showing after the click
+        int transfers;
+        int kind;
+    } rows[] = {
+        // clang-format off
+        {"ready, a second printer joins: several", 1, {1, 2}, {UI_READY, UI_SEVERAL}, 1, false, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
+        {"ready, the printer goes: not found", 1, {0}, {UI_NOT_FOUND}, 1, false, 1500, UI_NOT_FOUND, 0, LINK_PRINTER_CLASS},
+        {"not found, it comes: ready, a later click transfers", 0, {0, 1}, {UI_NOT_FOUND, UI_READY}, 0, false, 1500, UI_FAILED, 1, LINK_PRINTER_CLASS},
+        {"not found, it comes: a click within the second is Retry", 0, {1}, {UI_READY}, 0, false, 300, UI_READY, 0, LINK_PRINTER_CLASS},
+        {"several, one leaves: ready", 2, {1}, {UI_READY}, 0, false, 1500, UI_FAILED, 1, LINK_PRINTER_CLASS},
+        {"not found, two come: several", 0, {2}, {UI_SEVERAL}, 0, false, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
+        {"ready, button held: no change under it, the click counts again", 1, {0, 2}, {UI_READY, UI_READY}, 0, true, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
+        {"scanner ports: the dialog never looks", 0, {1}, {UI_NOT_FOUND}, 0, false, 1500, UI_READY, 0, LINK_SCANNER_PORT},
+        // clang-format on
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        ResetDesktop();
+        script.lookupResults = {row.first};
+        script.presentNow = row.first;
+        script.linkKind = row.kind;
+        std::vector<int> shown;
+        int closes = -1; // by the looks, counted at the click
+        int nextState = 0;
+        SimSetModalUser([&](HWND dialog, int round) {
+            HWND action = GetDlgItem(dialog, IDC_ACTION);
+            if (closes >= 0) { // the showing after the click
+                nextState = UiState();
+                Post(dialog, WM_COMMAND, IDC_EXIT);
+                return true;
+            }
+            SimSetPushed(action, row.held && round < static_cast<int>(row.looks.size()));
+            if (round > 0) {
+                shown.push_back(UiState());
+                EXPECT_EQ(SimWindow(action).text,
+                          Text(UiState() == UI_READY ? IDS_TRANSFER : IDS_RETRY));
+            }
+            if (round < static_cast<int>(row.looks.size())) {
+                script.presentNow = row.looks[static_cast<size_t>(round)];
+                SimPassTime(1000);
+                return true;
+            }
+            closes = script.closeHandlesCalls;
+            SimPassTime(row.clickAfterMs);
+            Post(dialog, WM_COMMAND, IDC_ACTION);
+            return true;
+        });
+        RunUpdateLoop(nullptr);
+
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(closes, row.closes);
+        EXPECT_EQ(nextState, row.next);
+        EXPECT_EQ(script.transfers, row.transfers);
+    }
+}
+
 TEST(UpdateDialog, ExitInDoneStateClearsRetryAndActionSetsIt)
 {
     ResetDesktop();
-    script.lookupResults = {1};
+    script.lookupResults = {1, 1};
     script.transferResults = {1};
     script.choices = {CLICK_ACTION, CLICK_EXIT};
     RunLoop(nullptr);

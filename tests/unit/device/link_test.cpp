@@ -81,6 +81,12 @@ TEST_F(LinkTest, EachLookupClosesThePreviousPairFirst)
     ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
     EXPECT_EQ(FindPrinter(scanner), 0);
     EXPECT_EQ(CurrentLinkKind(), LINK_SCANNER_PORT);
+
+    // The count is what tells the caller several printers from none.
+    SimAddPrinter(std::string(printerPath) + "b", {configuredId});
+    int present = -1;
+    EXPECT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS), &present), 0);
+    EXPECT_EQ(present, 2);
 }
 
 TEST_F(LinkTest, ScannerPathParsesTheIdsAtTheirFixedOffsets)
