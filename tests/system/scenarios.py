@@ -179,6 +179,8 @@ def moves_to(ctx, state, change, click_at_once=False):
     check(after["hwnd"] == before["hwnd"] and after["rect"] == before["rect"],
           "%s came in another window or place: %s, then %s" % (state, before, after))
     check(took <= FOLLOW_LIMIT, "the dialog showed %s %.2f s after the change" % (state, took))
+    if not click_at_once:
+        time.sleep(1.2)  # read before the next click: one sooner is taken as aimed at the old state
     return took
 
 
