@@ -122,11 +122,15 @@ string(REPLACE "?" "\\?" id_literal "${id_literal}")
 #   class; LINK_SCANNER_PORT through the still-image ports, by the vendor and product IDs.
 # - UPDATE_TOOL_SCAN_PIPE_MODE: on a still-image port, 0 writes to pipe 0 (pipe 1 beside it),
 #   2 to pipe 2 (pipe 3 beside it). Any other mode can find no printer.
-# - UPDATE_TOOL_SEND_MODE: SEND_WRITE writes the bytes; SEND_VENDOR_COMMAND sends each piece's
-#   first three bytes as a vendor command, which only the printer class carries.
+# - UPDATE_TOOL_SEND_MODE: SEND_WRITE writes the bytes. SEND_VENDOR_COMMAND is refused: it
+#   sends only each piece's first three bytes, as a vendor command, and reports success.
 # - UPDATE_TOOL_CHUNK_SIZE: the most image bytes per write, one step of the progress bar.
 # - UPDATE_TOOL_HEADER: the bytes sent before the image, with the image's length written over
-#   the four at UPDATE_TOOL_HEADER_LENGTH_AT, most significant byte first.
+#   the four at UPDATE_TOOL_HEADER_LENGTH_AT, most significant byte first. A model that sends
+#   the bare image has both empty: set(UPDATE_TOOL_HEADER "") and
+#   set(UPDATE_TOOL_HEADER_LENGTH_AT "").
+# Numbers are decimal: the generated header hands them to the compiler as written, which reads
+# a leading 0 as octal.
 set(UPDATE_TOOL_LINK_KIND LINK_PRINTER_CLASS)
 set(UPDATE_TOOL_SCAN_PIPE_MODE 0)
 set(UPDATE_TOOL_SEND_MODE SEND_WRITE)
@@ -136,27 +140,38 @@ set(UPDATE_TOOL_HEADER
     0x00 0x00 0x00 0x04 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00)
 set(UPDATE_TOOL_HEADER_LENGTH_AT 20)
 
+# These are not settings of a build folder: a value given with -D would be shadowed by the
+# block above in silence, and a cached default would outlive an edit of the block in every
+# build folder configured before it. A value given for one is refused, and stays refused until
+# it is removed with -U.
+foreach(setting UPDATE_TOOL_LINK_KIND UPDATE_TOOL_SCAN_PIPE_MODE UPDATE_TOOL_SEND_MODE
+        UPDATE_TOOL_CHUNK_SIZE UPDATE_TOOL_HEADER UPDATE_TOOL_HEADER_LENGTH_AT)
+    if(DEFINED CACHE{${setting}})
+        reject_input(${setting} "$CACHE{${setting}}"
+            "expected it unset: the printer model is set in the model block of "
+            "cmake/BuildInputs.cmake, never with -D or a preset (remove it with -U ${setting})")
+    endif()
+endforeach()
+
 if(NOT UPDATE_TOOL_LINK_KIND MATCHES "^(LINK_PRINTER_CLASS|LINK_SCANNER_PORT)$")
     reject_input(UPDATE_TOOL_LINK_KIND "${UPDATE_TOOL_LINK_KIND}"
         "expected LINK_PRINTER_CLASS or LINK_SCANNER_PORT")
 elseif(NOT UPDATE_TOOL_SCAN_PIPE_MODE MATCHES "^[02]$")
     reject_input(UPDATE_TOOL_SCAN_PIPE_MODE "${UPDATE_TOOL_SCAN_PIPE_MODE}"
         "expected 0 (pipes 0 and 1) or 2 (pipes 2 and 3)")
-elseif(NOT UPDATE_TOOL_SEND_MODE MATCHES "^(SEND_WRITE|SEND_VENDOR_COMMAND)$")
+elseif(UPDATE_TOOL_SEND_MODE STREQUAL "SEND_VENDOR_COMMAND")
     reject_input(UPDATE_TOOL_SEND_MODE "${UPDATE_TOOL_SEND_MODE}"
-        "expected SEND_WRITE or SEND_VENDOR_COMMAND")
-elseif(UPDATE_TOOL_SEND_MODE STREQUAL "SEND_VENDOR_COMMAND"
-       AND NOT UPDATE_TOOL_LINK_KIND STREQUAL "LINK_PRINTER_CLASS")
-    reject_input(UPDATE_TOOL_SEND_MODE "${UPDATE_TOOL_SEND_MODE}"
-        "expected SEND_WRITE with ${UPDATE_TOOL_LINK_KIND}: only the printer class carries "
-        "vendor commands")
+        "expected SEND_WRITE: a vendor command carries only the first 3 bytes of each piece, "
+        "so the image would not reach the printer while the tool reports success")
+elseif(NOT UPDATE_TOOL_SEND_MODE STREQUAL "SEND_WRITE")
+    reject_input(UPDATE_TOOL_SEND_MODE "${UPDATE_TOOL_SEND_MODE}" "expected SEND_WRITE")
 endif()
 # At least 4 KiB: the progress bar's 32-bit arithmetic is exact for the steps of an image at the
 # limit above in chunks of that size, and no fewer.
 if(NOT UPDATE_TOOL_CHUNK_SIZE MATCHES "^[1-9][0-9]*$" OR UPDATE_TOOL_CHUNK_SIZE LESS 4096
    OR UPDATE_TOOL_CHUNK_SIZE GREATER UPDATE_TOOL_IMAGE_LIMIT)
     reject_input(UPDATE_TOOL_CHUNK_SIZE "${UPDATE_TOOL_CHUNK_SIZE}"
-        "expected a whole number of bytes from 4096 to ${UPDATE_TOOL_IMAGE_LIMIT}")
+        "expected a whole decimal number of bytes from 4096 to ${UPDATE_TOOL_IMAGE_LIMIT}")
 endif()
 list(LENGTH UPDATE_TOOL_HEADER header_length)
 foreach(byte IN LISTS UPDATE_TOOL_HEADER)
@@ -164,11 +179,21 @@ foreach(byte IN LISTS UPDATE_TOOL_HEADER)
         reject_input(UPDATE_TOOL_HEADER "${byte}" "expected every byte written 0x00 to 0xFF")
     endif()
 endforeach()
-math(EXPR header_room "${header_length} - 4")
-if(NOT UPDATE_TOOL_HEADER_LENGTH_AT MATCHES "^[0-9]+$"
-   OR UPDATE_TOOL_HEADER_LENGTH_AT GREATER header_room)
-    reject_input(UPDATE_TOOL_HEADER_LENGTH_AT "${UPDATE_TOOL_HEADER_LENGTH_AT}"
-        "expected the offset of four bytes inside the ${header_length}-byte UPDATE_TOOL_HEADER")
+if(header_length EQUAL 0)
+    if(NOT UPDATE_TOOL_HEADER_LENGTH_AT STREQUAL "")
+        reject_input(UPDATE_TOOL_HEADER_LENGTH_AT "${UPDATE_TOOL_HEADER_LENGTH_AT}"
+            "expected it empty, as UPDATE_TOOL_HEADER is: without a header there is no length "
+            "to write")
+    endif()
+    message(STATUS "The printer model sends the image without a header")
+else()
+    math(EXPR header_room "${header_length} - 4")
+    if(NOT UPDATE_TOOL_HEADER_LENGTH_AT MATCHES "^(0|[1-9][0-9]*)$"
+       OR UPDATE_TOOL_HEADER_LENGTH_AT GREATER header_room)
+        reject_input(UPDATE_TOOL_HEADER_LENGTH_AT "${UPDATE_TOOL_HEADER_LENGTH_AT}"
+            "expected the offset, in decimal, of four bytes inside the ${header_length}-byte "
+            "UPDATE_TOOL_HEADER")
+    endif()
 endif()
 string(REPLACE ";" ", " header_bytes "${UPDATE_TOOL_HEADER}")
 configure_file("${CMAKE_SOURCE_DIR}/cmake/build_config.h.in"

@@ -8,8 +8,10 @@
 static const BYTE *imagePointer = NULL;
 static DWORD imageLength = 0;
 
-// Its image length field is rewritten by every load.
-static BYTE transferHeader[TRANSFER_HEADER_SIZE] = {UPDATE_TOOL_HEADER_BYTES};
+// Its image length field is rewritten by every load. One byte, never sent, for a model without
+// a header: C++ has no arrays of none.
+static BYTE transferHeader[TRANSFER_HEADER_SIZE != 0 ? TRANSFER_HEADER_SIZE : 1] = {
+    UPDATE_TOOL_HEADER_BYTES};
 
 TransferSettings ShippedTransferSettings()
 {
@@ -22,11 +24,16 @@ TransferSettings ShippedTransferSettings()
 
 void StampImageSize(DWORD length)
 {
+    // Without a header the model has no length field, and the offset is not written at all.
+#if UPDATE_TOOL_HEADER_LENGTH != 0
     BYTE *field = transferHeader + UPDATE_TOOL_HEADER_LENGTH_AT;
     field[0] = (BYTE)(length >> 24);
     field[1] = (BYTE)(length >> 16);
     field[2] = (BYTE)(length >> 8);
     field[3] = (BYTE)length;
+#else
+    (void)length;
+#endif
 }
 
 int LoadFirmwareImage(HINSTANCE instance)

@@ -26,11 +26,11 @@ int LoadFirmwareImage(HINSTANCE instance);
 const BYTE *FirmwareImage();
 DWORD FirmwareImageLength();
 
-// The module's header buffer, TRANSFER_HEADER_SIZE bytes.
+// The module's header buffer, TRANSFER_HEADER_SIZE bytes: 0 for a model without a header.
 const BYTE *TransferHeader();
 
 // Writes length into the header's four length bytes (by default 20 to 23), most significant
-// byte first.
+// byte first; nothing for a model without a header.
 void StampImageSize(DWORD length);
 
 #endif

@@ -5,6 +5,7 @@ Usage: python3 -m tests.release.maker_release SOURCE_DIR WORK_DIR SYSTEM_BUILD_D
 import glob
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -44,9 +45,11 @@ def main(argv):
     run([sys.executable, os.path.join(source, "scripts", "make_test_image.py"), path("copy.bin")])
     good = {IMAGE: image, ID: MODEL_ID, VERSION: MODEL_VERSION, PKCS12: ""}
 
-    def configure(build_dir, toolchain, settings):
-        return run(["cmake", "-S", source, "-B", build_dir, "-DCMAKE_BUILD_TYPE=MinSizeRel",
-                    "-DCMAKE_TOOLCHAIN_FILE=%s/cmake/%s.cmake" % (source, toolchain)] +
+    # -U: a printer-model setting given with -D stays in the cache, refused, until removed.
+    def configure(build_dir, toolchain, settings, tree=source):
+        return run(["cmake", "-S", tree, "-B", build_dir, "-DCMAKE_BUILD_TYPE=MinSizeRel",
+                    "-DCMAKE_TOOLCHAIN_FILE=%s/cmake/%s.cmake" % (source, toolchain),
+                    "-U", "UPDATE_TOOL_*"] +
                    ["-D%s=%s" % item for item in dict(good, **settings).items()])
 
     def release(settings, env=None):
@@ -71,7 +74,9 @@ def main(argv):
             (VERSION, "", "1 to 64"), (VERSION, "2.1/b", "none of"),
             (VERSION, "2.1 100%", "none of"), (VERSION, "2.1\tb", "printable ASCII"),
             (VERSION, "2.1.", "no dot at the end"),
-            (PKCS12, path("absent.p12"), "no such file")]:
+            (PKCS12, path("absent.p12"), "no such file"),
+            *[(setting, value, "model block of cmake/BuildInputs.cmake") for setting, value in
+              [("UPDATE_TOOL_CHUNK_SIZE", "100"), ("UPDATE_TOOL_SEND_MODE", "BOGUS")]]]:
         rc, release_rc, out = release({setting: value})
         flat = " ".join(out.split())  # CMake wraps long messages at spaces
         if words is None:
@@ -141,6 +146,27 @@ def main(argv):
     check(scenarios.run_group(system_build, "transfer", "transfer_byte_exact", name="maker",
                               exe=delivered, image=image, target=model) == 0,
           "%s delivers the image to a printer of its model" % what)
+    # The model block edited in a copy of the source: refused by name, or (None) a model without
+    # a header that builds and sends the bare image.
+    tree, block = path("source"), open(os.path.join(source, "cmake", "BuildInputs.cmake")).read()
+    shutil.copytree(source, tree, ignore=shutil.ignore_patterns("build", ".git"))
+    toolchain = "mingw-x86_64" if wine.build_arch(system_build) == "win64" else "mingw-i686"
+    for setting, value, words in [("HEADER_LENGTH_AT", "020", "in decimal"),
+                                  ("SEND_MODE", "SEND_VENDOR_COMMAND", "only the first 3 bytes"),
+                                  ("HEADER|HEADER_LENGTH_AT", '""', None)]:
+        open(os.path.join(tree, "cmake", "BuildInputs.cmake"), "w").write(re.sub(
+            r"^set\((UPDATE_TOOL_(%s))\s[^)]*\)" % setting, r"set(\1 %s)" % value, block, 0, re.M))
+        rc, out = configure(path("build-model"), toolchain, {}, tree)
+        flat = " ".join(out.split())
+        if words:
+            ok = rc and 'UPDATE_TOOL_%s is "%s"' % (setting, value) in flat and words in flat
+        else:
+            rc = rc or run(["cmake", "--build", path("build-model"), "--target", "UpdateTool"])[0]
+            ok = rc == 0 and scenarios.run_group(
+                system_build, "transfer", "transfer_byte_exact", name="headerless", image=image,
+                exe=path("build-model/UpdateTool.exe"), target=model,
+                stream=open(image, "rb").read()) == 0
+        check(ok, "UPDATE_TOOL_%s %s in the model block" % (setting, value), out)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 

@@ -35,9 +35,10 @@ def check(condition, message):
 
 
 class Context:
-    def __init__(self, build_dir, session, lang, exe=None, image=None, target=TARGET):
-        """exe, image, target: another build of the tool, the image it embeds and a printer of
-        its model (scenarios that look at ctx.target), instead of the build dir's."""
+    def __init__(self, build_dir, session, lang, exe=None, image=None, target=TARGET, stream=None):
+        """exe, image, target, stream: another build of the tool, the image it embeds, a printer of
+        its model (scenarios that look at ctx.target) and what it receives, instead of the build
+        dir's."""
         self.build_dir = build_dir
         self.session = session
         self.lang = lang
@@ -48,7 +49,7 @@ class Context:
         self.printers = printer.Printers(session)
         self.receivers = []
         self.notes = []
-        self.expected = None
+        self.expected = stream
 
     def expected_stream(self):
         if self.expected is None:
