@@ -14,7 +14,7 @@ foreach(module ui_shared app device transfer progress)
     target_include_directories(ut_${module} PUBLIC
         "${CMAKE_SOURCE_DIR}" "${SIM_INCLUDE}" "${CMAKE_BINARY_DIR}/generated")
 endforeach()
-foreach(module app transfer progress)
+foreach(module app device transfer progress)
     target_link_libraries(ut_${module} PUBLIC ut_ui_shared)
 endforeach()
 

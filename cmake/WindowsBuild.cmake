@@ -40,7 +40,6 @@ target_compile_options(UpdateTool PRIVATE
 target_link_options(UpdateTool PRIVATE
     -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp
     -nostartfiles -Wl,--entry=${UPDATE_TOOL_ENTRY})
-target_link_libraries(UpdateTool PRIVATE setupapi)
 set_target_properties(UpdateTool PROPERTIES OUTPUT_NAME UpdateTool)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
 

@@ -1,10 +1,28 @@
 // Printer discovery through the USB printer device-interface class.
 #include "device/link_state_internal.h"
 #include "device/printer_class_internal.h"
+#include "ui_shared/ui_shared.h"
 
 #include <setupapi.h>
 
 #include <stddef.h>
+
+// setupapi's functions, looked for in the system folder's copy at the first lookup and kept for
+// every later one; ready when every one was found. Imported by name, setupapi would be looked for
+// beside the executable first wherever it is not a KnownDLL (2000 and XP at least), and a Windows
+// without it (95) would refuse to start the tool instead of finding no printer.
+struct SetupLibrary {
+    int tried;
+    int ready;
+    decltype(&SetupDiGetClassDevsA) getClassDevs;
+    decltype(&SetupDiEnumDeviceInfo) enumDeviceInfo;
+    decltype(&SetupDiGetDeviceRegistryPropertyA) getRegistryProperty;
+    decltype(&SetupDiEnumDeviceInterfaces) enumDeviceInterfaces;
+    decltype(&SetupDiGetDeviceInterfaceDetailA) getInterfaceDetail;
+    decltype(&SetupDiDestroyDeviceInfoList) destroyDeviceInfoList;
+};
+
+static SetupLibrary setup = {0, 0, NULL, NULL, NULL, NULL, NULL, NULL};
 
 enum HardwareIdRead {
     READ_LIST,  // the list is in the held block (or there is none): compare it
@@ -18,6 +36,40 @@ static const int maxPropertyQueries = 8;
 
 // The least a detail block can hold: cbSize and one character of DevicePath.
 static const DWORD detailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + 1;
+
+// GetProcAddress's answer as a plain function pointer, which converts to each function's own type.
+typedef void (*AnyFunction)(void);
+static AnyFunction SetupFunction(HMODULE module, const char *name)
+{
+    return (AnyFunction)GetProcAddress(module, name);
+}
+
+// 1 when setupapi's functions are at hand; the first call looks for them.
+static int LoadSetupLibrary()
+{
+    if (setup.tried)
+        return setup.ready;
+    setup.tried = 1;
+    HMODULE module = LoadSystemModule("setupapi.dll");
+    if (module == NULL)
+        return 0;
+    setup.getClassDevs =
+        (decltype(setup.getClassDevs))SetupFunction(module, "SetupDiGetClassDevsA");
+    setup.enumDeviceInfo =
+        (decltype(setup.enumDeviceInfo))SetupFunction(module, "SetupDiEnumDeviceInfo");
+    setup.getRegistryProperty = (decltype(setup.getRegistryProperty))SetupFunction(
+        module, "SetupDiGetDeviceRegistryPropertyA");
+    setup.enumDeviceInterfaces =
+        (decltype(setup.enumDeviceInterfaces))SetupFunction(module, "SetupDiEnumDeviceInterfaces");
+    setup.getInterfaceDetail = (decltype(setup.getInterfaceDetail))SetupFunction(
+        module, "SetupDiGetDeviceInterfaceDetailA");
+    setup.destroyDeviceInfoList = (decltype(setup.destroyDeviceInfoList))SetupFunction(
+        module, "SetupDiDestroyDeviceInfoList");
+    setup.ready = setup.getClassDevs != NULL && setup.enumDeviceInfo != NULL &&
+                  setup.getRegistryProperty != NULL && setup.enumDeviceInterfaces != NULL &&
+                  setup.getInterfaceDetail != NULL && setup.destroyDeviceInfoList != NULL;
+    return setup.ready;
+}
 
 // Classic ASCII upper-casing of one text in place, through a heap scratch copy; bytes above
 // 0x7F are never touched, whatever the user's locale says they are.
@@ -103,8 +155,8 @@ static HardwareIdRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA *device, int
     int modern = osFamily == OS_WINDOWS_2000 || osFamily == OS_WINDOWS_XP_OR_LATER;
     for (int queries = 1;; queries++) {
         DWORD dataType = 0;
-        BOOL ok = SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &dataType, *list,
-                                                    *listSize, reportedSize);
+        BOOL ok = setup.getRegistryProperty(set, device, SPDRP_HARDWAREID, &dataType, *list,
+                                            *listSize, reportedSize);
         if (ok && modern)
             return READ_LIST;
         if (!ok) {
@@ -180,13 +232,15 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     int idLength = lstrlenA(hardwareId);
 
     *present = 0;
+    if (!LoadSetupLibrary())
+        goto done;
     // The comparison upper-cases in place: it works on a copy, never on the caller's text.
     idCopy = (char *)LocalAlloc(LPTR, (SIZE_T)idLength + 2);
     if (idCopy == NULL)
         goto done;
     CopyMemory(idCopy, hardwareId, (size_t)idLength);
 
-    set = SetupDiGetClassDevsA(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    set = setup.getClassDevs(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE)
         goto done;
 
@@ -197,7 +251,7 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     laterInterface = interfaceData;
     // Every device is looked at, not only up to the first match: with two printers of the model
     // attached the tool cannot know which one the user means, and two are enough to say so.
-    for (DWORD index = 0; matches < 2 && SetupDiEnumDeviceInfo(set, index, &device); index++) {
+    for (DWORD index = 0; matches < 2 && setup.enumDeviceInfo(set, index, &device); index++) {
         DWORD reportedSize = 0;
         int matched = 0;
         HardwareIdRead read =
@@ -214,8 +268,8 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
         // list need not belong to the device at the same position in its device list. A device
         // listed without one (its interface declared but not linked, or just unplugged) is no
         // printer that could be written.
-        if (matched && SetupDiEnumDeviceInterfaces(set, &device, interfaceClass, 0,
-                                                   matches == 0 ? &interfaceData : &laterInterface))
+        if (matched && setup.enumDeviceInterfaces(set, &device, interfaceClass, 0,
+                                                  matches == 0 ? &interfaceData : &laterInterface))
             matches++;
     }
     *present = matches;
@@ -226,7 +280,7 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     if (matches != 1)
         goto done;
 
-    SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, NULL, 0, &detailSize, NULL);
+    setup.getInterfaceDetail(set, &interfaceData, NULL, 0, &detailSize, NULL);
     if (detailSize <= detailFixedSize)
         goto done;
     // One zero byte past the reported size keeps DevicePath terminated inside the block.
@@ -236,7 +290,7 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     // SetupAPI wants the structure's own size, which the platform's packing makes 5 on 32-bit
     // and 8 on 64-bit Windows: the compiler knows which.
     detail->cbSize = sizeof *detail;
-    if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, detailSize, NULL, NULL))
+    if (!setup.getInterfaceDetail(set, &interfaceData, detail, detailSize, NULL, NULL))
         goto done;
 
     result = OpenBothHandles(detail->DevicePath, osFamily);
@@ -245,7 +299,7 @@ done:
     if (!result)
         SetLastError(ERROR_INVALID_HANDLE);
     if (set != INVALID_HANDLE_VALUE)
-        SetupDiDestroyDeviceInfoList(set);
+        setup.destroyDeviceInfoList(set);
     ReleaseBlock(idCopy);
     ReleaseBlock(detail);
     ReleaseBlock(list);

@@ -1,5 +1,6 @@
-// Pieces the update dialog, the progress window and the transfer all use:
-// the module every string load names, and window centring. Includes nothing of the project.
+// Pieces the update dialog, the progress window, the transfer and the device link use: the module
+// every string load names, window centring, and the system's DLLs loaded by full path. Includes
+// nothing of the project.
 #ifndef UPDATE_TOOL_UI_SHARED_H
 #define UPDATE_TOOL_UI_SHARED_H
 
@@ -18,5 +19,9 @@ enum CenterMode {
 // With CENTER_ON_SCREEN moves window so that it is centred on the primary display; any other
 // mode leaves its position unchanged. The screen size is measured once and cached.
 void CenterWindow(HWND window, int mode);
+
+// Loads fileName (a name such as "setupapi.dll") from the system folder, never from the
+// executable's; NULL when it cannot be loaded. The module stays loaded for the run.
+HMODULE LoadSystemModule(const char *fileName);
 
 #endif

@@ -1,14 +1,15 @@
 # Fails when EXE imports a function that is not listed here with the oldest Windows that has
 # it, or one listed with a Windows newer than the oldest the tool loads on. The loader refuses
 # the whole executable where one import is missing, so a function newer Windows added is
-# looked up at run time instead (NotifyWinEvent, SetThreadExecutionState, the block reasons).
+# looked up at run time instead (NotifyWinEvent, SetThreadExecutionState, the block reasons),
+# as is every DLL Windows may look for beside the executable first (setupapi, oleacc). Fails too on
+# a DLL not listed, and on an import by ordinal, a number that need not be the same function
+# on every Windows.
 # Usage: cmake -DOBJDUMP=... -DEXE=... -P check_imports.cmake
 cmake_policy(VERSION 3.25)
 
 # "dll oldest function...", oldest being the first Windows that exports them: 95 (95 and NT
-# 3.1) and 98 (98 and NT 4.0) are the floor. setupapi's device-information functions are
-# documented from 98 and 2000 on, NT 4.0's being older: the tool finds no printer without them,
-# and no USB printer works on NT 4.0 anyway.
+# 3.1) and 98 (98 and NT 4.0) are the floor.
 set(listed
     "gdi32.dll 95 BitBlt CreateCompatibleBitmap CreateCompatibleDC CreateICA CreateSolidBrush"
     "gdi32.dll 95 DeleteDC DeleteObject GetDeviceCaps GetTextExtentPoint32A SelectObject SetBkMode"
@@ -20,9 +21,6 @@ set(listed
     "kernel32.dll 95 HeapAlloc HeapFree IsDBCSLeadByte LoadLibraryExA LoadResource LocalAlloc"
     "kernel32.dll 95 LocalFree LockResource MultiByteToWideChar SetLastError SizeofResource"
     "kernel32.dll 95 WriteFile lstrcpynA lstrlenA"
-    "setupapi.dll 98/2000 SetupDiDestroyDeviceInfoList SetupDiEnumDeviceInfo"
-    "setupapi.dll 98/2000 SetupDiEnumDeviceInterfaces SetupDiGetClassDevsA"
-    "setupapi.dll 98/2000 SetupDiGetDeviceInterfaceDetailA SetupDiGetDeviceRegistryPropertyA"
     "user32.dll 95 BeginPaint BringWindowToTop CharLowerA ClientToScreen CreateDialogParamA"
     "user32.dll 95 CreateWindowExA DefWindowProcA DestroyWindow DialogBoxParamA DispatchMessageA"
     "user32.dll 95 EnableWindow EndDialog EndPaint FillRect GetClientRect GetDC GetDlgItem"
@@ -37,7 +35,7 @@ set(listed
     "user32.dll 95 LoadStringW"
     # The 64-bit test build's name for SetWindowLongA; no 32-bit Windows exports it.
     "user32.dll x64 SetWindowLongPtrA")
-set(floor 95 98 98/2000)
+set(floor 95 98)
 
 execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -49,12 +47,13 @@ endif()
 foreach(entry IN LISTS listed)
     string(REPLACE " " ";" entry "${entry}")
     list(POP_FRONT entry dll oldest)
+    list(APPEND dlls ${dll})
     foreach(function IN LISTS entry)
         set(oldest_${dll}_${function} "${oldest}")
     endforeach()
 endforeach()
 # One line per DLL name and per imported function, in the order of the import tables.
-string(REGEX MATCHALL "DLL Name: [^\r\n]+|\n\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_0-9]+" lines "${dump}")
+string(REGEX MATCHALL "DLL Name: [^\r\n]+|\n\t[0-9a-f]+\t +[0-9]+ +[^ \r\n]+" lines "${dump}")
 if(NOT lines)
     message(FATAL_ERROR "no imports found in ${EXE}: not a PE executable?")
 endif()
@@ -65,12 +64,18 @@ foreach(line IN LISTS lines)
     if(line MATCHES "^DLL Name: *([^ ]+)")
         string(TOLOWER "${CMAKE_MATCH_1}" dll)
         message(STATUS "imports ${dll}")
+        if(NOT dll IN_LIST dlls)
+            list(APPEND bad "${dll} (not listed)")
+        endif()
         continue()
     endif()
     string(REGEX REPLACE ".* " "" function "${line}")
     math(EXPR count "${count} + 1")
     set(oldest "${oldest_${dll}_${function}}")
-    if(oldest STREQUAL "")
+    if(function STREQUAL "<none>")
+        string(REGEX REPLACE ".*\t +([0-9]+) .*" "\\1" ordinal "${line}")
+        list(APPEND bad "${dll} ordinal ${ordinal}")
+    elseif(oldest STREQUAL "")
         list(APPEND bad "${dll} ${function} (not listed)")
     elseif(NOT oldest IN_LIST floor)
         list(APPEND bad "${dll} ${function} (listed for ${oldest})")
@@ -78,8 +83,8 @@ foreach(line IN LISTS lines)
 endforeach()
 if(bad)
     string(REPLACE ";" ", " bad "${bad}")
-    message(FATAL_ERROR "${EXE} imports functions not known to be in Windows 98 (and NT 4.0, "
-        "but for setupapi) as first released; look them up at run time, or list them with the "
+    message(FATAL_ERROR "${EXE} imports functions not known to be in Windows 98 and NT 4.0 as "
+        "first released; look them up at run time, or list them with the "
         "oldest Windows that has them: ${bad}")
 endif()
 message(STATUS "${count} imported functions, each listed with Windows 98 or older as its oldest")

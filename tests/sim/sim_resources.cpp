@@ -5,6 +5,8 @@
 
 #include "resources/resource.h"
 
+#include <setupapi.h>
+
 #include <cctype>
 #include <deque>
 #include <map>
@@ -16,6 +18,8 @@ const uintptr_t resourceBase = 0x50000;
 const uintptr_t loadedBase = 0x60000;
 HMODULE const executable = (HMODULE)0x400000;
 HMODULE const kernel32 = (HMODULE)0x7C800000;
+HMODULE const setupapi = (HMODULE)0x77920000;
+const char systemFolder[] = "C:\\WINDOWS\\system32";
 
 // resources/strings_en.rc
 const std::map<UINT, std::string> englishTable = {
@@ -168,10 +172,32 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
     return offerExecutionState && Key(name) == "KERNEL32.DLL" ? kernel32 : NULL;
 }
 
-// Apart from what a test offers, the simulated Windows predates every function the tool looks
-// up by name.
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
+{
+    return (UINT)strlen(lstrcpynA(buffer, systemFolder, (int)size));
+}
+
+// Only setupapi, and only by its full path in the system folder.
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags)
+{
+    bool fromSystem = file == NULL && flags == LOAD_WITH_ALTERED_SEARCH_PATH &&
+                      Key(name) == Key(systemFolder) + "\\SETUPAPI.DLL";
+    return fromSystem ? setupapi : NULL;
+}
+
+// Apart from setupapi and what a test offers, the simulated Windows predates every function the
+// tool looks up by name.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
+    const std::map<std::string, void (*)(void)> setupFunctions = {
+        {"SetupDiGetClassDevsA", (void (*)(void))SetupDiGetClassDevsA},
+        {"SetupDiEnumDeviceInfo", (void (*)(void))SetupDiEnumDeviceInfo},
+        {"SetupDiGetDeviceRegistryPropertyA", (void (*)(void))SetupDiGetDeviceRegistryPropertyA},
+        {"SetupDiEnumDeviceInterfaces", (void (*)(void))SetupDiEnumDeviceInterfaces},
+        {"SetupDiGetDeviceInterfaceDetailA", (void (*)(void))SetupDiGetDeviceInterfaceDetailA},
+        {"SetupDiDestroyDeviceInfoList", (void (*)(void))SetupDiDestroyDeviceInfoList}};
+    if (module == setupapi && setupFunctions.count(name))
+        return (FARPROC)setupFunctions.at(name);
     if (module == kernel32 && strcmp(name, "SetThreadExecutionState") == 0)
         return (FARPROC)(void (*)(void))SimSetThreadExecutionState;
     return NULL;

@@ -148,6 +148,11 @@ def ready_then_exit(ctx):
     check(rx.count() == 0, "Exit from ready wrote %d bytes to the printer" % rx.count())
     check(not other.writer_closes and other.count() == 0,
           "the printer with a prefix-only hardware ID was opened")
+    # Without setupapi (Windows 95 has none) the tool starts all the same and finds no printer.
+    overrides = ctx.session.env["WINEDLLOVERRIDES"] + ";setupapi="
+    proc = ctx.session.start_tool(ctx.exe, "no-setupapi", extra_env={"WINEDLLOVERRIDES": overrides})
+    wait_dialog(ctx, "not_found")
+    exit_tool(ctx, proc)
 
 
 # Seconds from a printer plugged in or out (the registry change made) to the dialog showing it:
@@ -318,19 +323,21 @@ def progress_seen(ctx):
     ctx.printers.remove_all()
     rx = ctx.receiver("target", rate=500_000)
     ctx.printers.plug(TARGET, rx.path)
-    # Run from a folder of its own beside a planted oleacc.dll, as a download folder may hold,
-    # which Wine is told to prefer to its own.
+    # Run from a folder of its own beside a planted oleacc.dll and setupapi.dll, as a download
+    # folder may hold, which Wine is told to prefer to its own.
     folder = os.path.join(ctx.session.log_dir, "planted")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    shutil.copy(os.path.join(ctx.session.programs, "planted", "oleacc.dll"), folder)
-    overrides = ctx.session.env["WINEDLLOVERRIDES"] + ";oleacc=n,b"
+    for name in ("oleacc.dll", "setupapi.dll"):  # the one DLL, which marks any load
+        shutil.copy(os.path.join(ctx.session.programs, "planted", "oleacc.dll"),
+                    os.path.join(folder, name))
+    overrides = ctx.session.env["WINEDLLOVERRIDES"] + ";oleacc,setupapi=n,b"
     proc = ctx.session.start_tool(shutil.copy(ctx.exe, folder), "tool-texts",
                                   extra_env=dict(TEXT_TRACE_ENV, WINEDLLOVERRIDES=overrides))
     wait_dialog(ctx, "ready")
     events = transfer(ctx, "--msaa")
     check(not os.path.exists(os.path.join(folder, "loaded.mark")),
-          "the oleacc.dll planted beside the tool was loaded")
+          "an oleacc.dll or setupapi.dll planted beside the tool was loaded")
     expect_progress_seen(ctx, events)
     expect_state(ctx, last(events, "update"), "done")
     expect_received(ctx, rx)

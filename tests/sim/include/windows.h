@@ -304,6 +304,10 @@ DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
 LPVOID WINAPI LockResource(HGLOBAL data);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+#define MAX_PATH 260
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags);
 LONG WINAPI InterlockedCompareExchange(LONG volatile *target, LONG exchange, LONG comparand);
 void WINAPI Sleep(DWORD milliseconds);
 DWORD WINAPI GetTickCount(void);
