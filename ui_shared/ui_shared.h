@@ -1,5 +1,5 @@
-// Pieces the update dialog, the progress window and the transfer all use:
-// the module every string load names, and window centring. Includes nothing of the project.
+// Pieces the update dialog, the progress window and the transfer all use: the module every
+// string load names, window centring, and the run's log. Includes nothing of the project.
 #ifndef UPDATE_TOOL_UI_SHARED_H
 #define UPDATE_TOOL_UI_SHARED_H
 
@@ -18,5 +18,13 @@ enum CenterMode {
 // With CENTER_ON_SCREEN moves window so that it is centred on the primary display; any other
 // mode leaves its position unchanged. The screen size is measured once and cached.
 void CenterWindow(HWND window, int mode);
+
+// Opens the run's log: path appended to, created when missing. 1 when it can be written.
+int RunLogOpen(const char *path);
+void RunLogClose();
+
+// Appends one line, the local time first, then format filled in as wsprintfA does (at most
+// 1023 characters of it). Nothing when no log is open.
+void RunLog(const char *format, ...);
 
 #endif
