@@ -13,20 +13,18 @@
 // As often as the update dialog looks while it follows the printer.
 static const DWORD lookIntervalMs = 1000;
 
-static int ShowUsage(HINSTANCE instance)
-{
-    MSGBOXPARAMSA usage;
-
-    // The box loads both texts from the string table itself, in the user's language.
-    ZeroMemory(&usage, sizeof usage);
-    usage.cbSize = sizeof usage;
-    usage.hInstance = instance;
-    usage.lpszText = MAKEINTRESOURCEA(IDS_USAGE);
-    usage.lpszCaption = MAKEINTRESOURCEA(IDS_TITLE);
-    usage.dwStyle = MB_OK | MB_ICONINFORMATION;
-    MessageBoxIndirectA(&usage);
-    return EXIT_DONE;
-}
+// The box loads both texts from the string table itself, in the user's language, from the
+// executable (no module named).
+static const MSGBOXPARAMSA usage = {sizeof usage,
+                                    NULL,
+                                    NULL,
+                                    MAKEINTRESOURCEA(IDS_USAGE),
+                                    MAKEINTRESOURCEA(IDS_TITLE),
+                                    MB_OK | MB_ICONINFORMATION,
+                                    NULL,
+                                    0,
+                                    NULL,
+                                    0};
 
 static void LogStart(const LinkConfig *config)
 {
@@ -104,8 +102,10 @@ int RunWithCommandLine(HINSTANCE instance, const CommandLine *line)
 {
     int end = END_ALREADY_RUNNING;
 
-    if (line->mode == RUN_HELP)
-        return ShowUsage(instance);
+    if (line->mode == RUN_HELP) {
+        MessageBoxIndirectA(&usage);
+        return EXIT_DONE;
+    }
     // Windows' own boxes (no disk in a drive, a file it cannot open) would wait for a user whom
     // a deployment tool's run may not have, on a desktop nobody sees.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

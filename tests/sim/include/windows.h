@@ -328,6 +328,10 @@ typedef struct {
     HINSTANCE hInstance;
     LPCSTR lpszText, lpszCaption;
     DWORD dwStyle;
+    LPCSTR lpszIcon;
+    DWORD_PTR dwContextHelpId;
+    void *lpfnMsgBoxCallback;
+    DWORD dwLanguageId;
 } MSGBOXPARAMSA;
 #define MB_OK 0x0000
 #define MB_ICONINFORMATION 0x0040
