@@ -1,6 +1,7 @@
 // The update loop: lookup, the update dialog in the state that follows, and the transfer.
 #include "app/update_loop.h"
 
+#include "app/command_line_internal.h"
 #include "app/update_loop_internal.h"
 
 #include "app/update_dialog.h"
@@ -47,6 +48,11 @@ void RunUpdateLoop(HINSTANCE instance)
 
 int RunUpdateTool(HINSTANCE instance)
 {
+    CommandLine line;
+    int usable = ParseCommandLine(GetCommandLineA(), &line);
+    // Any argument at all makes a run for deployment tools and scripts, ended by an exit code.
+    if (line.arguments != 0)
+        return usable ? RunWithCommandLine(instance, &line) : EXIT_BAD_COMMAND_LINE;
     if (!ClaimSingleInstance())
         return 0;
     RunUpdateLoop(instance);

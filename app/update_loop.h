@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-// Runs the whole tool for the module instance; returns the process exit code, always 0.
-// A second instance returns at once without touching any window or device.
+// Runs the whole tool for the module instance; returns the process exit code: without a
+// command line always 0, and a second instance returns at once without touching any window or
+// device; with one, the code of the run it asked for.
 int RunUpdateTool(HINSTANCE instance);
 
 #endif

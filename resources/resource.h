@@ -27,6 +27,7 @@
 #define IDS_SESSION_BLOCKED 211
 #define IDS_PRINTER_BUSY 212
 #define IDS_SEVERAL_PRINTERS 213
+#define IDS_USAGE 214
 
 // Program icon
 #define IDI_APP 221

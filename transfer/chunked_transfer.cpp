@@ -10,37 +10,43 @@
 #include "transfer/session_guard_internal.h"
 #include "ui_shared/ui_shared.h"
 
-int RunTransferAction(HINSTANCE instance)
+int RunTransferAction(HINSTANCE instance, int view)
 {
     if (!LoadFirmwareImage(instance))
         return 0;
     TransferSettings settings = ShippedTransferSettings();
     return TransferFirmware(instance, FirmwareImage(), FirmwareImageLength(), settings.sendMode,
-                            TransferHeader(), settings.headerLength, settings.chunkSize);
+                            TransferHeader(), settings.headerLength, settings.chunkSize, view);
 }
 
 int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, int sendMode,
-                     const BYTE *header, DWORD headerLength, DWORD chunkSize)
+                     const BYTE *header, DWORD headerLength, DWORD chunkSize, int view)
 {
     SetModuleInstance(instance);
     // No owner: no other window is disabled while the progress dialog is up.
     SetOwnerWindow(NULL);
     SessionGuardBegin();
-    int sent = SendFirmwareChunks(image, imageLength, sendMode, header, headerLength, chunkSize);
+    int sent =
+        SendFirmwareChunks(image, imageLength, sendMode, header, headerLength, chunkSize, view);
     SessionGuardEnd();
     return sent != 0 ? 1 : 0;
 }
 
-// The progress dialog of one transfer: opened once, with an empty bar, and closed at its end.
+// What one transfer shows of itself: its progress dialog, opened once with an empty bar and
+// closed at its end (none when unseen), and the bytes sent for the log, in tenths of the total.
 struct TransferWindow {
+    int view;
     int open;
     DWORD stepCount;
     char caption[128];
+    DWORD sent;
+    DWORD total;
+    DWORD loggedTenths;
 };
 
 static void OpenProgressOnce(TransferWindow *window)
 {
-    if (window->open)
+    if (window->open || window->view == TRANSFER_UNSEEN)
         return;
     window->open = 1;
     ProgressOpen(IDS_TRANSFERRING, 0, window->caption);
@@ -61,6 +67,8 @@ static int SendPiece(TransferWindow *window, int sendMode, const BYTE *data, DWO
                      DWORD step)
 {
     int busyShown = 0;
+    // The pause began when the last byte moved, the quiet mark before it was noticed.
+    DWORD pausedAt = 0;
 
     if (!SendToDevice(sendMode, data, NULL, length))
         return 0;
@@ -71,13 +79,26 @@ static int SendPiece(TransferWindow *window, int sendMode, const BYTE *data, DWO
         if (woke == DEVICE_QUIET) {
             OpenProgressOnce(window);
             ProgressShowBusy(1);
+            if (!busyShown)
+                pausedAt = GetTickCount() - deviceQuietMs;
             busyShown = 1;
             continue;
         }
         if (woke != DEVICE_MESSAGE) {
             if (busyShown && woke == DEVICE_DONE)
                 ProgressShowBusy(0);
-            return woke == DEVICE_DONE;
+            if (busyShown)
+                RunLog("printer paused for %lu ms after %lu bytes", GetTickCount() - pausedAt,
+                       window->sent);
+            if (woke != DEVICE_DONE)
+                return 0;
+            window->sent += length;
+            // In tenths of the total: a 64 MiB image times ten still fits 32 bits.
+            DWORD tenths = window->sent * 10 / window->total;
+            if (tenths != window->loggedTenths)
+                RunLog("sent %lu of %lu bytes", window->sent, window->total);
+            window->loggedTenths = tenths;
+            return 1;
         }
         // Also once the user has closed the progress window: the session guard must answer.
         PumpProgressMessages();
@@ -92,7 +113,7 @@ static DWORD StepCount(DWORD imageLength, DWORD chunkSize)
 }
 
 int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const BYTE *header,
-                       DWORD headerLength, DWORD chunkSize)
+                       DWORD headerLength, DWORD chunkSize, int view)
 {
     int result = 0;
     DWORD offset = 0;
@@ -105,8 +126,12 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     // arithmetic divides by the step count.
     if (image == NULL || imageLength == 0 || chunkSize == 0)
         return 0;
+    window.view = view;
     window.open = 0;
     window.stepCount = StepCount(imageLength, chunkSize);
+    window.sent = 0;
+    window.total = headerLength + imageLength;
+    window.loggedTenths = 0;
     window.caption[0] = '\0';
     LoadStringA(ModuleInstance(), IDS_TITLE, window.caption, sizeof window.caption);
     // The dialog usually opens after the header, which the printer takes at once; only one

@@ -4,8 +4,13 @@
 
 #include <windows.h>
 
-// The update loop's transfer action: loads the embedded image and sends it.
-// Non-zero on success, 0 when the load or the transfer failed.
-int RunTransferAction(HINSTANCE instance);
+enum TransferView {
+    TRANSFER_UNSEEN = 0, // no window at any moment: nobody may be there to see it
+    TRANSFER_SHOWN = 1,  // the progress dialog, with its busy notice
+};
+
+// The update loop's transfer action: loads the embedded image and sends it, shown as view
+// says. Non-zero on success, 0 when the load or the transfer failed.
+int RunTransferAction(HINSTANCE instance, int view = TRANSFER_SHOWN);
 
 #endif

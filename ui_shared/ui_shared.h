@@ -1,6 +1,6 @@
 // Pieces the update dialog, the progress window, the transfer and the device link use: the module
-// every string load names, window centring, and the system's DLLs loaded by full path. Includes
-// nothing of the project.
+// every string load names, window centring, the system's DLLs loaded by full path, and the run's
+// log. Includes nothing of the project.
 #ifndef UPDATE_TOOL_UI_SHARED_H
 #define UPDATE_TOOL_UI_SHARED_H
 
@@ -23,5 +23,13 @@ void CenterWindow(HWND window, int mode);
 // Loads fileName (a name such as "setupapi.dll") from the system folder, never from the
 // executable's; NULL when it cannot be loaded. The module stays loaded for the run.
 HMODULE LoadSystemModule(const char *fileName);
+
+// Opens the run's log: path appended to, created when missing. 1 when it can be written.
+int RunLogOpen(const char *path);
+void RunLogClose();
+
+// Appends one line, the local time first, then format filled in as wsprintfA does (at most
+// 1023 characters of it). Nothing when no log is open.
+void RunLog(const char *format, ...);
 
 #endif

@@ -25,6 +25,7 @@ struct Options {
     int msaa;
     int changed;
     int clickAction; // wait: presses the action button the moment the dialog is seen
+    int answer;
 };
 
 static double NowMs()
@@ -569,6 +570,75 @@ static int CommandTransfer(const Options &options)
     }
 }
 
+// What the process that launch started showed while it ran.
+static struct {
+    DWORD pid;
+    int visibleNow, visibleMost, kinds;
+    int answer;
+    char box[1024];
+} watch;
+
+static BOOL CALLBACK NoteVisible(HWND window, LPARAM)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != watch.pid || !IsWindowVisible(window))
+        return TRUE;
+    int kind = KindOf(window);
+    watch.visibleNow++;
+    watch.kinds |= 1 << kind;
+    // A message box: its text (Windows' control 0xFFFF, Wine's 100) is read and it is answered,
+    // as a user would.
+    HWND text = GetDlgItem(window, 0xFFFF) ? GetDlgItem(window, 0xFFFF) : GetDlgItem(window, 100);
+    if (kind == 0 && watch.answer && watch.box[0] == '\0' && text != NULL) {
+        ReadText(text, watch.box, sizeof watch.box);
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
+// Starts the tool with commandLine as a deployment tool does, and samples every top-level window
+// of its process every 50 ms until it ends; then its exit code as GetExitCodeProcess reads it,
+// all 32 bits. With --answer, a message box is read and answered with OK.
+static int CommandLaunch(const char *commandLine, const Options &options)
+{
+    STARTUPINFOA startup = {};
+    PROCESS_INFORMATION process;
+    char line[4096];
+    startup.cb = sizeof startup;
+    lstrcpynA(line, commandLine, sizeof line);
+    watch.answer = options.answer;
+    double start = NowMs();
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        printf("{\"event\":\"not-started\",\"error\":%lu}\n", GetLastError());
+        return 1;
+    }
+    watch.pid = process.dwProcessId;
+    int samples = 0;
+    while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+        watch.visibleNow = 0;
+        EnumWindows(NoteVisible, 0);
+        samples++;
+        if (watch.visibleNow > watch.visibleMost)
+            watch.visibleMost = watch.visibleNow;
+        if (NowMs() - start > options.timeoutMs) {
+            TerminateProcess(process.hProcess, 0xDEAD);
+            PutEvent("timeout", NowMs() - start);
+            return 1;
+        }
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    printf("{\"event\":\"exited\",\"ms\":%.1f,\"exitCode\":%lu,\"samples\":%d,\"visible\":%d,"
+           "\"updateSeen\":%s,\"progressSeen\":%s,\"box\":",
+           NowMs() - start, code, samples, watch.visibleMost,
+           watch.kinds & (1 << KIND_UPDATE) ? "true" : "false",
+           watch.kinds & (1 << KIND_PROGRESS) ? "true" : "false");
+    PutJsonText(watch.box);
+    printf("}\n");
+    return 0;
+}
+
 // Lists the present USB printer interfaces as the platform's device setup reports them, with
 // their hardware IDs and paths, and the Windows version the process sees: what the tool's
 // lookup works from.
@@ -632,6 +702,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->msaa = 0;
     options->changed = 0;
     options->clickAction = 0;
+    options->answer = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -651,6 +722,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->changed = 1;
         else if (strcmp(argv[i], "--click") == 0)
             options->clickAction = 1;
+        else if (strcmp(argv[i], "--answer") == 0)
+            options->answer = 1;
         else
             return 0;
     }
@@ -675,9 +748,9 @@ int main(int argc, char **argv)
     Options options;
     if (argc < 2 || !ParseOptions(argc, argv, argc > 2 && argv[2][0] != '-' ? 3 : 2, &options)) {
         fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
-                        "transfer | hold "
+                        "transfer | hold | launch COMMAND-LINE "
                         "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-                        "[--ask-end-session] [--msaa] [--changed] [--click]\n");
+                        "[--ask-end-session] [--msaa] [--changed] [--click] [--answer]\n");
         return 2;
     }
     const char *command = argv[1];
@@ -691,6 +764,8 @@ int main(int argc, char **argv)
         return CommandWait(options);
     if (strcmp(command, "transfer") == 0)
         return CommandTransfer(options);
+    if (strcmp(command, "launch") == 0 && argc > 2)
+        return CommandLaunch(argv[2], options);
     if (strcmp(command, "escape") == 0)
         return CommandEscape(options);
     if (strcmp(command, "click") == 0 && argc > 2) {

@@ -21,6 +21,7 @@ set(listed
     "kernel32.dll 95 HeapAlloc HeapFree IsDBCSLeadByte LoadLibraryExA LoadResource LocalAlloc"
     "kernel32.dll 95 LocalFree LockResource MultiByteToWideChar SetLastError SizeofResource"
     "kernel32.dll 95 WriteFile lstrcpynA lstrlenA"
+    "kernel32.dll 95 GetCommandLineA GetLocalTime SetErrorMode"
     "user32.dll 95 BeginPaint BringWindowToTop CharLowerA ClientToScreen CreateDialogParamA"
     "user32.dll 95 CreateWindowExA DefWindowProcA DestroyWindow DialogBoxParamA DispatchMessageA"
     "user32.dll 95 EnableWindow EndDialog EndPaint FillRect GetClientRect GetDC GetDlgItem"
@@ -29,7 +30,7 @@ set(listed
     "user32.dll 95 IsDialogMessageA IsWindow KillTimer LoadCursorA LoadStringA MoveWindow"
     "user32.dll 95 MsgWaitForMultipleObjects PeekMessageA RegisterClassA ReleaseDC ScreenToClient"
     "user32.dll 95 SendMessageA SetCursor SetDlgItemTextA SetFocus SetTimer SetWindowLongA"
-    "user32.dll 95 SetWindowTextA ShowWindow"
+    "user32.dll 95 MessageBoxIndirectA SetWindowTextA ShowWindow wvsprintfA"
     "user32.dll 95 TranslateMessage UnregisterClassA UpdateWindow wsprintfA"
     # A stub on 95 to Me, which never call it: the session guard's reason, Vista and later.
     "user32.dll 95 LoadStringW"

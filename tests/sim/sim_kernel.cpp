@@ -247,3 +247,14 @@ DWORD WINAPI GetTickCount(void)
     tickNow += tickStep;
     return now;
 }
+
+// A run without a command line, which never asks for the system's error boxes or the time.
+LPSTR WINAPI GetCommandLineA(void) { return const_cast<LPSTR>("UpdateTool.exe"); }
+UINT WINAPI SetErrorMode(UINT mode) { return mode; }
+void WINAPI GetLocalTime(LPSYSTEMTIME time) { memset(time, 0, sizeof *time); }
+
+int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list values)
+{
+    int length = vsnprintf(buffer, 1024, format, values);
+    return length < 0 ? 0 : length > 1023 ? 1023 : length;
+}

@@ -890,3 +890,5 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     queue.push_back(m);
     return TRUE;
 }
+
+int WINAPI MessageBoxIndirectA(const MSGBOXPARAMSA *) { return IDOK; }

@@ -18,8 +18,9 @@ from tests.system import wine
 from tests.system.printer import NEXT, OTHER, STALE, TARGET, TWIN
 from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
                                check, click, driver_events, exit_tool, expect_escape_ignored,
-                               expect_received, expect_state, follow_transfer, last, log_text,
-                               set_relay, start_tool, transfer, wait_dialog, within)
+                               expect_exit, expect_received, expect_state, follow_transfer, last,
+                               launch, log_text, set_relay, start_tool, transfer, wait_dialog,
+                               within)
 
 
 def expect_progress_seen(ctx, events):
@@ -45,6 +46,29 @@ def expect_progress_seen(ctx, events):
     check(percents == sorted(percents) and all(0 <= p <= 100 for p in percents),
           "percentages seen in the progress frame: %s" % percents)
     return progress
+
+
+def run_log(ctx, name):
+    """A fresh place for a run's log, in a folder whose name has a blank: (host, Windows) path."""
+    path = os.path.join(ctx.session.log_dir, "deploy logs", name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    return path, wine.windows_path(path)
+
+
+def expect_log(ctx, path, *patterns):
+    """The run's log: timed lines, the first naming both versions, the model and Windows, then
+    lines matching patterns in order, the last one last; its text."""
+    with open(os.path.join(ctx.build_dir, "CMakeCache.txt")) as f:
+        cache = dict(re.findall(r"^(\w+):\w+=(.*)$", f.read(), re.M))
+    start = r"start: tool %s, firmware %s, %s, Windows \d+\.\d+\.\d+ " % tuple(
+        re.escape(cache[k]) for k in ("CMAKE_PROJECT_VERSION", "UPDATE_TOOL_FIRMWARE_VERSION",
+                                      "UPDATE_TOOL_HARDWARE_ID"))
+    text = open(path, encoding="latin-1").read()
+    timed = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} "
+    check(re.fullmatch(timed + start + "".join(r".*\n(%s.*\n)*?%s" % (timed, timed) + p
+                                               for p in patterns) + r".*\n", text),
+          "the log does not read %s then %s: %s" % (start, patterns, text))
+    return text
 
 
 # -- Wine relay traces of the tool's own calls ----------------------------------------------
@@ -120,10 +144,14 @@ def not_found_flow(ctx):
           "a second instance changed the windows: %s" % events)
     ctx.note("second instance ended with 0 after %.2f s, no window of its own" % took)
     check(proc.poll() is None, "the first instance ended when the second started")
+    expect_exit(ctx, "/quiet", 1618)
 
     exit_tool(ctx, proc)
     proc, _ = start_tool(ctx, "not_found", "tool-restart")
     exit_tool(ctx, proc)
+    expect_exit(ctx, "/quiet /wait 1", 2)
+    usage = launch(ctx, "/?", answer=True)
+    check(usage["exitCode"] == 0 and usage["box"] == ctx.strings["IDS_USAGE"], "/?: %s" % usage)
 
 
 def ready_then_exit(ctx):
@@ -365,6 +393,7 @@ def header_refused(ctx):
           "a progress dialog appeared although the header was refused")
     expect_state(ctx, last(events, "update"), "failed")
     exit_tool(ctx, proc)
+    expect_exit(ctx, "/quiet", 1)
 
 
 def unplugged_mid_image(ctx, back):
@@ -442,6 +471,60 @@ def close_progress_mid_transfer(ctx):
     ctx.note("progress dialog closed after %d close messages, with %d of %d bytes received" %
              (last(events, "summary")["closesSent"], gone_at, total))
     exit_tool(ctx, proc)
+
+
+# -- runs for deployment tools -------------------------------------------------------------
+
+# Command lines that are not usable: each ends with 87 before anything is looked for.
+BAD_LINES = ["/quiet /passive", "/check /quiet", "/quiet /wait 86401", "/passive /wait",
+             "-Quiet extra", '/quiet /log "Z:\\no such folder\\u.log"']
+
+
+def quiet_run_logged(ctx):
+    """Unusable command lines end with 87, the printer neither opened nor written; /quiet with a
+    log sends the exact stream with no window at any moment, ends with 0 and logs each step."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    for args in BAD_LINES:
+        expect_exit(ctx, args, 87)
+    check(rx.count() == 0 and not rx.writer_closes, "an unusable command line reached the printer")
+    path, windows = run_log(ctx, "quiet.log")
+    ended = expect_exit(ctx, '-QUIET /Log "%s"' % windows, 0, timeout=TRANSFER_TIMEOUT)
+    expect_received(ctx, rx)
+    total = len(ctx.expected_stream())
+    text = expect_log(ctx, path, "lookup: one printer", "sent %d of %d bytes" % (total, total),
+                      "result: done, exit code 0")
+    sent = [int(n) for n in re.findall(r" sent (\d+) of %d bytes$" % total, text, re.M)]
+    check(len(sent) == 10 and sent == sorted(sent), "progress in the log: %s" % sent)
+    ctx.note("/quiet: started to ended %.0f ms, %d samples of its windows, none visible" %
+             (ended["ms"], ended["samples"]))
+
+
+def unattended_lookups(ctx):
+    """Two printers of the model: /quiet and /check end with 3, nothing opened or sent; one:
+    /check ends with 0, nothing sent; /quiet /wait updates a printer plugged in 3 s after it
+    started, and logs both looks."""
+    ctx.printers.remove_all()
+    rx, twin, late = ctx.receiver("target"), ctx.receiver("twin"), ctx.receiver("late")
+    ctx.printers.plug_together((TARGET, rx.path), (TWIN, twin.path))
+    expect_exit(ctx, "/quiet", 3)
+    expect_exit(ctx, "/check", 3)
+    check(not rx.writer_closes and not twin.writer_closes, "a printer was opened with two there")
+    ctx.printers.unplug(TWIN)
+    expect_exit(ctx, "/check", 0)
+    check(rx.count() == twin.count() == 0 and rx.wait_writer_close(5),
+          "/check wrote %d and %d bytes, closed %s" % (rx.count(), twin.count(), rx.writer_closes))
+    ctx.printers.unplug(TARGET)
+    path, windows = run_log(ctx, "wait.log")
+    drv = launch(ctx, '/quiet /wait 20 /log "%s"' % windows, TRANSFER_TIMEOUT, background=True)
+    time.sleep(3)
+    ctx.printers.plug(TARGET, late.path)
+    ended = expect_exit(ctx, "/wait", 0, last(driver_events(drv, TRANSFER_TIMEOUT), "exited"))
+    expect_received(ctx, late)
+    expect_log(ctx, path, "lookup: no printer", "lookup: one printer", "result: done, exit code 0")
+    ctx.note("/quiet /wait 20, printer plugged in after 3 s: updated, ended after %.0f ms" %
+             ended["ms"])
 
 
 # -- the session waits for the transfer ----------------------------------------------------
@@ -634,6 +717,25 @@ def printer_holds_header(ctx, seconds, shot=None):
     exit_tool(ctx, proc)
 
 
+def quiet_header_held(ctx):
+    """/quiet while the printer holds the header for 6 s: no window at any moment, where the
+    dialogs would show the busy notice; the log tells the pause; the stream arrives exact."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("held-header", rate=1_000_000)
+    ctx.printers.plug(TARGET, rx.path)
+    rx.hold_next_write()
+    path, windows = run_log(ctx, "held.log")
+    drv = launch(ctx, '/quiet /log "%s"' % windows, TRANSFER_TIMEOUT, background=True)
+    time.sleep(6)
+    check(rx.count() == 0, "the printer took %d bytes while it held the header" % rx.count())
+    rx.resume()
+    expect_exit(ctx, "/quiet", 0, last(driver_events(drv, TRANSFER_TIMEOUT), "exited"))
+    expect_received(ctx, rx)
+    text = expect_log(ctx, path, r"printer paused for \d+ ms after 0 bytes", "result: done")
+    paused = int(re.search(r"paused for (\d+) ms", text).group(1))
+    check(3500 <= paused <= 7000, "the log says the printer paused for %d ms" % paused)
+
+
 def printer_pauses(ctx):
     printer_holds(ctx, 10)
     printer_holds_header(ctx, 10)
@@ -659,6 +761,18 @@ def measure(ctx):
         expect_received(ctx, rx)
         timings.append(last(events, "summary")["ms"])
         exit_tool(ctx, proc)
+
+    # A deployment tool's run, start to exit, against the same printer: within 0.5 s of the click
+    # to done, though it also starts the process and looks for the printer.
+    quiet = []
+    for run in range(5):
+        rx = ctx.receiver("quiet%d" % run)
+        ctx.printers.plug(TARGET, rx.path)
+        quiet.append(expect_exit(ctx, "/quiet", 0, timeout=TRANSFER_TIMEOUT)["ms"])
+        expect_received(ctx, rx)
+    median = lambda values: sorted(values)[len(values) // 2]  # noqa: E731
+    check(median(quiet) <= median(timings) + within(500, 0),
+          "/quiet took %s ms, the click to done %s ms" % (quiet, timings))
 
     raw = []
     for run in range(2):
@@ -693,6 +807,8 @@ def measure(ctx):
     check(paints > 0, "no repaint of the progress dialog found in the relay trace")
     ctx.note("tool: click to done state %s ms (unthrottled FIFO; median %.0f ms)" %
              (", ".join("%.0f" % t for t in timings), sorted(timings)[len(timings) // 2]))
+    ctx.note("/quiet: start to exit %s ms (median %.0f ms)" %
+             (", ".join("%.0f" % t for t in quiet), median(quiet)))
     ctx.note("raw loop: %s" % "; ".join("%d writes in %.0f ms (wine call %.0f ms)" %
                                          (w, ms, wall) for ms, w, wall in raw))
     ctx.note("progress repaints in one transfer: %d BeginPaint on the progress dialog, "
@@ -811,6 +927,19 @@ def screenshots(ctx):
 
     printer_holds_header(ctx, 5, shot="header-busy")
 
+    # /passive: the progress dialog alone, never the update dialog, and exit code 0.
+    rx = ctx.receiver("passive", kind="pty", rate=1_000_000)
+    ctx.printers.plug(TARGET, rx.path)
+    drv = launch(ctx, "/passive", TRANSFER_TIMEOUT, background=True)
+    check(rx.wait_for(len(ctx.expected_stream()) // 2, TRANSFER_TIMEOUT), "/passive sent no half")
+    rx.pause()
+    screenshot(ctx, "passive-progress")
+    rx.resume()
+    ended = last(driver_events(drv, TRANSFER_TIMEOUT), "exited")
+    check(ended["exitCode"] == 0 and ended["progressSeen"] and not ended["updateSeen"] and
+          ended["visible"] == 1, "/passive: %s" % ended)
+    expect_received(ctx, rx)
+
     ctx.printers.plug(TARGET, "/dev/full")
     proc, _ = start_tool(ctx, "ready", "tool-failing")
     events = transfer(ctx)
@@ -856,15 +985,15 @@ GROUPS = {
     "not_found": ("en", [not_found_flow]),
     "japanese_not_found": ("ja", [not_found_flow]),
     "printer": ("en", [ready_then_exit, printer_comes_and_goes, several_printers,
-                       own_interface_opened]),
+                       own_interface_opened, unattended_lookups]),
     "windows_versions": ("en", [older_windows]),
-    "transfer": ("en", [transfer_byte_exact, progress_seen]),
+    "transfer": ("en", [transfer_byte_exact, progress_seen, quiet_run_logged]),
     "faults": ("en", [header_refused, unplugged_then_back, unplugged_then_gone,
                       close_progress_mid_transfer]),
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
     "session": ("en", [session_waits_for_transfer]),
-    "printer_waits": ("en", [printer_pauses]),
+    "printer_waits": ("en", [printer_pauses, quiet_header_held]),
     "japanese_printer_waits": ("ja", [printer_pauses]),
     "printer_stops": ("en", [printer_stops]),
 }

@@ -136,6 +136,27 @@ def exit_tool(ctx, proc):
     check(rc == 0, "the tool ended with %r after Exit, expected 0" % rc)
 
 
+def launch(ctx, args, timeout=DIALOG_TIMEOUT, background=False, answer=False):
+    """Starts the tool with the command line args as a deployment tool does, watching its windows
+    until it ends: the driver's "exited" event (exitCode as GetExitCodeProcess reads it), or with
+    background the running driver. answer: a message box is read and answered."""
+    options = ["launch", '"%s" %s' % (wine.windows_path(ctx.exe), args), "--timeout",
+               str(timeout * 1000)] + (["--answer"] if answer else [])
+    if background:
+        return ctx.session.start_driver(*options)
+    ended = last(ctx.session.driver(*options, timeout=timeout + 30)[1], "exited")
+    check(ended, "UpdateTool %s did not end within %d s" % (args, timeout))
+    return ended
+
+
+def expect_exit(ctx, args, code, ended=None, **options):
+    """The tool run with args (or the run ended) ends with code, no window shown at any moment."""
+    ended = ended or launch(ctx, args, **options)
+    check(ended["exitCode"] == code and ended["visible"] == 0,
+          "UpdateTool %s: %s, expected exit code %d and no window" % (args, ended, code))
+    return ended
+
+
 def transfer(ctx, *options):
     """Presses the action button in the ready (or failed) dialog and follows the run to the
     next update dialog; returns the driver's events."""

@@ -3,6 +3,7 @@
 #ifndef UPDATE_TOOL_SIM_WINDOWS_H
 #define UPDATE_TOOL_SIM_WINDOWS_H
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -204,6 +205,10 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_APPEND_DATA 0x0004
+#define FILE_FLAG_WRITE_THROUGH 0x80000000UL
+#define MAX_PATH 260
 #define FILE_ATTRIBUTE_SYSTEM 0x00000004
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_FLAG_OVERLAPPED 0x40000000UL
@@ -274,6 +279,14 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
 
 // KERNEL32
+typedef struct _SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOOPENFILEERRORBOX 0x8000
+LPSTR WINAPI GetCommandLineA(void);
+UINT WINAPI SetErrorMode(UINT mode);
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
@@ -313,6 +326,21 @@ void WINAPI Sleep(DWORD milliseconds);
 DWORD WINAPI GetTickCount(void);
 
 // USER32
+typedef struct {
+    UINT cbSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCSTR lpszText, lpszCaption;
+    DWORD dwStyle;
+    LPCSTR lpszIcon;
+    DWORD_PTR dwContextHelpId;
+    void *lpfnMsgBoxCallback;
+    DWORD dwLanguageId;
+} MSGBOXPARAMSA;
+#define MB_OK 0x0000
+#define MB_ICONINFORMATION 0x0040
+int WINAPI MessageBoxIndirectA(const MSGBOXPARAMSA *params);
+int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list values);
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
                                LPARAM param);
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,

@@ -1,5 +1,6 @@
 // The update loop through its states, the dialog each state shows and the one-instance rule, on
 // the simulated desktop with the lookup and the transfer replaced.
+#include "app/command_line_internal.h"
 #include "app/update_dialog.h"
 #include "app/update_loop.h"
 #include "app/update_loop_internal.h"
@@ -146,7 +147,7 @@ int CloseDeviceHandles()
     return 1;
 }
 
-int RunTransferAction(HINSTANCE)
+int RunTransferAction(HINSTANCE, int)
 {
     size_t at = static_cast<size_t>(script.transfers++);
     return at < script.transferResults.size() ? script.transferResults[at] : 0;
@@ -427,6 +428,43 @@ TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)
     EXPECT_TRUE(script.showings.empty());
     EXPECT_EQ(script.closeHandlesCalls, 0);
     EXPECT_EQ(ClaimSingleInstance(), 0);
+}
+
+// Command lines as Windows hands them over: split by its quoting rules, then read. The
+// combinations a deployment tool would send are run on the real executable under Wine.
+TEST(CommandLine, SplitsAsWindowsDoesAndRefusesWhatMakesNoSense)
+{
+    const struct {
+        const char *label, *line;
+        int usable, mode;
+        DWORD wait;
+        const char *log;
+    } rows[] = {
+        {"no argument", "u.exe", 1, RUN_INTERACTIVE, 0, ""},
+        {"quoted program, any case", R"("C:\a b\u.exe"/QUIET)", 1, RUN_QUIET, 0, ""},
+        {"dash, tab, any order", "u.exe\t-Wait 86400\t/passive", 1, RUN_PASSIVE, 86400, ""},
+        {"quoted value", R"(u.exe /log "C:\my logs\u.log" /check)", 1, RUN_CHECK, 0,
+         R"(C:\my logs\u.log)"},
+        {"backslashes before quotes", R"(u.exe /log a\\"b c"\"d\\\"e /quiet)", 1, RUN_QUIET, 0,
+         R"(a\b c"d\"e)"},
+        {"doubled quote inside quotes", R"(u.exe /log "a""b" /quiet)", 1, RUN_QUIET, 0, R"(a"b)"},
+        {"a log alone: the dialogs", "u.exe /log x", 1, RUN_INTERACTIVE, 0, "x"},
+        {"help", "u.exe -?", 1, RUN_HELP, 0, ""},
+        {"help with more", "u.exe /help /log x", 0, RUN_HELP, 0, "x"},
+        {"wait not a number", "u.exe /quiet /wait 5s", 0, 0, 0, ""},
+        {"wait alone", "u.exe /wait 5", 0, 0, 5, ""},
+        {"a switch twice", "u.exe /log a /log b /quiet", 0, 0, 0, "a"},
+        {"unknown switch", "u.exe /quieter", 0, 0, 0, ""},
+        {"no switch", "u.exe quiet", 0, 0, 0, ""},
+        {"empty log", R"(u.exe /quiet /log "")", 0, 0, 0, ""},
+    };
+    for (const auto &row : rows) {
+        CommandLine parsed;
+        EXPECT_EQ(ParseCommandLine(row.line, &parsed), row.usable) << row.label;
+        EXPECT_EQ(parsed.mode, row.usable ? row.mode : parsed.mode) << row.label;
+        EXPECT_EQ(parsed.waitSeconds, row.wait) << row.label;
+        EXPECT_STREQ(parsed.logPath, row.log) << row.label;
+    }
 }
 
 } // namespace

@@ -1,0 +1,170 @@
+// The command line: split by Windows' quoting rules, switches in any case behind / or -.
+#include "app/command_line_internal.h"
+
+// The longest /wait: a day.
+static const DWORD longestWaitSeconds = 86400;
+
+enum SwitchBit {
+    SWITCH_QUIET = 1,
+    SWITCH_PASSIVE = 2,
+    SWITCH_WAIT = 4,
+    SWITCH_LOG = 8,
+    SWITCH_CHECK = 16,
+    SWITCH_HELP = 32,
+};
+
+// The switches' names in the order of their bits, /help last, as a second name of /?.
+static const char switchNames[] = "quiet\0passive\0wait\0log\0check\0?\0help\0";
+
+// The combinations of switches that make sense, /log aside, and the run each asks for. /log
+// goes with any of them but /?.
+static const BYTE modes[][2] = {
+    {0, RUN_INTERACTIVE},
+    {SWITCH_QUIET, RUN_QUIET},
+    {SWITCH_QUIET | SWITCH_WAIT, RUN_QUIET},
+    {SWITCH_PASSIVE, RUN_PASSIVE},
+    {SWITCH_PASSIVE | SWITCH_WAIT, RUN_PASSIVE},
+    {SWITCH_CHECK, RUN_CHECK},
+    {SWITCH_HELP, RUN_HELP},
+};
+
+static int IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The program's name is split apart from the arguments: it ends at the first blank, or, when
+// it begins with a quote, at the next quote, with no backslash taken as an escape.
+static const char *SkipProgramName(const char *at)
+{
+    char end = ' ';
+    if (*at == '"')
+        end = *at++;
+    while (*at != '\0' && *at != end && !(end == ' ' && *at == '\t'))
+        at++;
+    return *at == '"' ? at + 1 : at;
+}
+
+// One character more of an argument being copied into a buffer of size bytes; those beyond
+// the buffer are counted only.
+static void Append(char *argument, int *length, int size, char c)
+{
+    if (*length < size)
+        argument[*length] = c;
+    *length += 1;
+}
+
+// Copies the next argument at *at into argument (size bytes) and moves *at past it. Quotes
+// group blanks into the argument; 2n backslashes before a quote give n and the quote groups,
+// 2n+1 give n and a literal quote; "" inside quotes is a literal quote; other backslashes are
+// themselves. The length copied; -1 when no argument is left, size or more when it did not fit.
+static int NextArgument(const char **at, char *argument, int size)
+{
+    const char *p = *at;
+    int length = 0;
+    int quoted = 0;
+
+    while (IsBlank(*p))
+        p++;
+    if (*p == '\0')
+        return -1;
+    for (; *p != '\0' && (quoted || !IsBlank(*p)); p++) {
+        int backslashes = 0;
+        while (p[backslashes] == '\\')
+            backslashes++;
+        if (p[backslashes] != '"') {
+            Append(argument, &length, size, *p);
+            continue;
+        }
+        p += backslashes;
+        for (int n = backslashes / 2; n > 0; n--)
+            Append(argument, &length, size, '\\');
+        if (backslashes % 2 == 1)
+            Append(argument, &length, size, '"');
+        else if (quoted && p[1] == '"')
+            Append(argument, &length, size, *++p);
+        else
+            quoted = !quoted;
+    }
+    *at = p;
+    if (length >= size)
+        return size;
+    argument[length] = '\0';
+    return length;
+}
+
+// 1 when text is name in any case. ASCII only: lstrcmpiA follows the user's locale, and in a
+// Turkish one "/QUIET" is no "/quiet".
+static int SameName(const char *text, const char *name)
+{
+    for (; *name != '\0'; text++, name++)
+        if ((*text | 0x20) != *name)
+            return 0;
+    return *text == '\0';
+}
+
+// The bit of the switch argument names; 0 for anything else.
+static int SwitchOf(const char *argument)
+{
+    int bit = 1;
+    if (argument[0] != '/' && argument[0] != '-')
+        return 0;
+    for (const char *name = switchNames; *name != '\0'; name += lstrlenA(name) + 1) {
+        if (SameName(argument + 1, name))
+            return bit;
+        if (bit != SWITCH_HELP)
+            bit <<= 1;
+    }
+    return 0;
+}
+
+// 1 with *seconds set when text is a whole number of seconds a run may wait.
+static int ReadSeconds(const char *text, DWORD *seconds)
+{
+    DWORD value = 0;
+    if (*text == '\0')
+        return 0;
+    for (; *text != '\0'; text++) {
+        if (*text < '0' || *text > '9')
+            return 0;
+        value = value * 10 + (DWORD)(*text - '0');
+        if (value > longestWaitSeconds)
+            return 0;
+    }
+    *seconds = value;
+    return 1;
+}
+
+int ParseCommandLine(const char *text, CommandLine *parsed)
+{
+    char argument[MAX_PATH];
+    const char *at = SkipProgramName(text);
+    int seen = 0;
+    int length;
+
+    parsed->arguments = 0;
+    parsed->mode = RUN_INTERACTIVE;
+    parsed->waitSeconds = 0;
+    parsed->logPath[0] = '\0';
+    while ((length = NextArgument(&at, argument, sizeof argument)) >= 0) {
+        parsed->arguments++;
+        int bit = SwitchOf(argument);
+        if (length >= (int)sizeof argument || bit == 0 || (seen & bit) != 0)
+            return 0;
+        seen |= bit;
+        if (bit == SWITCH_WAIT || bit == SWITCH_LOG) {
+            // The value is the next argument, whatever it looks like.
+            char *value = bit == SWITCH_LOG ? parsed->logPath : argument;
+            length = NextArgument(&at, value, MAX_PATH);
+            if (length <= 0 || length >= MAX_PATH)
+                return 0;
+            if (bit == SWITCH_WAIT && !ReadSeconds(value, &parsed->waitSeconds))
+                return 0;
+        }
+    }
+    int rest = seen & ~SWITCH_LOG;
+    for (unsigned i = 0; i < sizeof modes / sizeof modes[0]; i++) {
+        if (modes[i][0] == rest) {
+            parsed->mode = modes[i][1];
+            return rest != SWITCH_HELP || seen == rest;
+        }
+    }
+    return 0;
+}
