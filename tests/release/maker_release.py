@@ -97,8 +97,8 @@ def main(argv):
             shipped, sums = z.read("UpdateTool.exe"), z.read("SHA256SUMS").decode()
             names = z.namelist()
         check(names == ["UpdateTool.exe", "README-en.txt", "README-ja.txt", "DEPLOYMENT-en.txt",
-                        "SHA256SUMS"], "the %s zip holds the tool, the read-mes and the sums" % kind,
-              repr(names))
+                        "SHA256SUMS"],
+              "the %s zip holds the tool, the read-mes and the sums" % kind, repr(names))
         check(hashlib.sha256(shipped).hexdigest() + "  UpdateTool.exe" in sums and
               shipped == open(signed if cert else unsigned, "rb").read(),
               "the zip carries the %s executable and its checksum" % kind)
