@@ -23,11 +23,13 @@ set_source_files_properties("${CMAKE_BINARY_DIR}/version.rc" PROPERTIES
 target_sources(UpdateTool PRIVATE "${CMAKE_BINARY_DIR}/version.rc")
 
 # The zip handed to users: the executable, signed when a certificate is given, the read-me
-# texts and their checksums. Named after the firmware version it carries.
+# texts (the users', and the administrators' who push the update to many computers) and their
+# checksums. Named after the firmware version it carries.
 set(RELEASE_ZIP "${CMAKE_BINARY_DIR}/UpdateTool-${UPDATE_TOOL_FIRMWARE_VERSION}.zip")
 set(RELEASE_READMES
     "${CMAKE_SOURCE_DIR}/resources/readme/README-en.txt"
-    "${CMAKE_SOURCE_DIR}/resources/readme/README-ja.txt")
+    "${CMAKE_SOURCE_DIR}/resources/readme/README-ja.txt"
+    "${CMAKE_SOURCE_DIR}/resources/readme/DEPLOYMENT-en.txt")
 
 # Signing: the certificate is a setting, its password only ever an environment variable of the
 # build (read by the signing step, never by the configure, so the cache never holds it).

@@ -41,6 +41,16 @@ target_link_options(UpdateTool PRIVATE
     -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp
     -nostartfiles -Wl,--entry=${UPDATE_TOOL_ENTRY})
 set_target_properties(UpdateTool PROPERTIES OUTPUT_NAME UpdateTool)
+# Windows pages an image in from its file while it runs, and the firmware is most of this one: a
+# share that drops or a stick pulled mid-transfer would crash the tool with half an image in the
+# printer. The run-from-swap bits have Windows copy the whole file to the page file at the start
+# instead; GNU ld has no switch for them. A changed script relinks, so that it runs again.
+add_custom_command(TARGET UpdateTool POST_BUILD
+    COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/scripts/mark_run_from_swap.py"
+        "$<TARGET_FILE:UpdateTool>"
+    VERBATIM)
+set_property(TARGET UpdateTool APPEND PROPERTY LINK_DEPENDS
+    "${CMAKE_SOURCE_DIR}/scripts/mark_run_from_swap.py")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
 
 # The Wine tests run this build where this machine can run it: the 32-bit product where the

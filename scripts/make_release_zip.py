@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Packs the release zip: the executable, the read-me texts and SHA256SUMS, byte-reproducibly.
 
-Usage: make_release_zip.py OUTPUT.zip UpdateTool.exe README-xx.txt...
+Usage: make_release_zip.py OUTPUT.zip UpdateTool.exe TEXT.txt...
 """
 import hashlib
 import os

@@ -8,6 +8,8 @@ with the same controls (id and class) in the same order, which the code finds th
 check_built_layout.py version WINDRES EXE FIRMWARE_VERSION: the English (040904B0) and Japanese
 (041104B0) blocks of the version resource both give the firmware version as the product version,
 and the manifest names the executable's own architecture.
+check_built_layout.py swap OBJDUMP EXE: the header asks Windows to copy the image to the swap file
+when it starts from a network share or removable media, so that neither can drop mid-transfer.
 """
 import re
 import subprocess
@@ -39,6 +41,20 @@ def check_shared(objdump, exe):
         sys.exit("no atomic test-and-set writes to a shared writable section: a second start "
                  "would not see the first")
     print("one-instance flag in %s at %s" % hits[0])
+
+
+def check_swap(objdump, exe):
+    header = subprocess.run([objdump, "-p", exe], check=True, capture_output=True,
+                            text=True).stdout
+    characteristics = int(re.search(r"^Characteristics 0x([0-9a-f]+)$", header, re.M).group(1), 16)
+    print("Characteristics 0x%04x" % characteristics)
+    missing = [name for bit, name in [(0x0800, "IMAGE_FILE_NET_RUN_FROM_SWAP"),
+                                      (0x0400, "IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP")]
+               if not characteristics & bit]
+    if missing:
+        sys.exit("%s lacks %s: Windows would page it from a share or stick that may be gone "
+                 "mid-transfer (scripts/mark_run_from_swap.py sets them after the link)" %
+                 (exe, " and ".join(missing)))
 
 
 def resource_script(windres, exe):
@@ -99,6 +115,8 @@ def check_version(windres, exe, expected):
 if __name__ == "__main__":
     if sys.argv[1:2] == ["shared"] and len(sys.argv) == 4:
         check_shared(sys.argv[2], sys.argv[3])
+    elif sys.argv[1:2] == ["swap"] and len(sys.argv) == 4:
+        check_swap(sys.argv[2], sys.argv[3])
     elif sys.argv[1:2] == ["dialogs"] and len(sys.argv) == 4:
         check_dialogs(sys.argv[2], sys.argv[3])
     elif sys.argv[1:2] == ["version"] and len(sys.argv) == 5:

@@ -100,6 +100,10 @@ def main(argv):
         check(rc == release_rc == 0, "release " + kind, out)
         with zipfile.ZipFile(os.path.join(build, "UpdateTool-%s.zip" % MODEL_VERSION)) as z:
             shipped, sums = z.read("UpdateTool.exe"), z.read("SHA256SUMS").decode()
+            names = z.namelist()
+        check(names == ["UpdateTool.exe", "README-en.txt", "README-ja.txt", "DEPLOYMENT-en.txt",
+                        "SHA256SUMS"],
+              "the %s zip holds the tool, the read-mes and the sums" % kind, repr(names))
         check(hashlib.sha256(shipped).hexdigest() + "  UpdateTool.exe" in sums and
               shipped == open(signed if cert else unsigned, "rb").read(),
               "the zip carries the %s executable and its checksum" % kind)
