@@ -102,5 +102,3 @@ else()
 endif()
 
 enable_testing()
-add_subdirectory(tests/release)
-add_subdirectory(tests/bench)

@@ -89,5 +89,4 @@ function(scale_test_timeouts)
 endfunction()
 include(cmake/Release.cmake)
 
-add_subdirectory(tests/harness_programs)
-add_subdirectory(tests/system)
+add_subdirectory(tests)

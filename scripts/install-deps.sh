@@ -14,7 +14,7 @@ pkgs=(cmake make g++ googletest libgtest-dev libgmock-dev clang libclang-rt-14-d
       wine wine64 xvfb xauth x11-utils imagemagick fonts-ipafont-gothic zip python3 procps locales)
 [ "$wine_arch" = win32 ] && pkgs+=(wine32:i386)
 # Where 32-bit Wine cannot run here, the product's Wine tests run in an emulated VM
-# (scripts/vm/): QEMU, and debootstrap to make its root.
+# (tests/vm/): QEMU, and debootstrap to make its root.
 vm_pkgs=(qemu-system-x86 debootstrap)
 [ "$(UPDATE_TOOL_WINE_ARCH='' bash "$(dirname "$0")/wine-arch.sh")" = win64 ] && pkgs+=("${vm_pkgs[@]}")
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done

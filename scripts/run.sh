@@ -17,7 +17,7 @@ if [ "${UPDATE_TOOL_VM:-}" = 1 ]; then
     cmake --build --preset run-vm
     echo "Running build/windows-vm/UpdateTool.exe (32-bit, the product) under 32-bit Wine in the" \
         "32-bit test VM (emulated x86-64; the first run builds the VM, some minutes)"
-    exec bash scripts/vm/run.sh 1800 build/windows-vm /usr/bin/python3 -m tests.system.run_tool \
+    exec bash tests/vm/run.sh 1800 build/windows-vm /usr/bin/python3 -m tests.system.run_tool \
         --build-dir build/windows-vm "$@"
 fi
 cmake --workflow --preset run

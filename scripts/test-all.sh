@@ -3,7 +3,7 @@
 # executable's tests, the system tests under Wine among them. The product is the 32-bit
 # UpdateTool.exe; where this machine cannot run it under Wine, the Wine tests run the 64-bit
 # build of the same sources under 64-bit Wine here, and the product's own Wine tests run under
-# 32-bit Wine in an emulated VM (scripts/vm/run.sh; UPDATE_TOOL_VM=0 leaves it out).
+# 32-bit Wine in an emulated VM (tests/vm/run.sh; UPDATE_TOOL_VM=0 leaves it out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -29,7 +29,7 @@ export CMAKE_BUILD_PARALLEL_LEVEL=$(nproc 2>/dev/null || echo 2)
 # The VM's root is made once per machine, mostly downloading and unpacking: beside the builds.
 if [ $vm = yes ]; then
     mkdir -p build
-    bash scripts/vm/root.sh >build/vm-root.log 2>&1 &
+    bash tests/vm/root.sh >build/vm-root.log 2>&1 &
     root_job=$!
 fi
 
@@ -75,7 +75,7 @@ if [ $vm = yes ]; then
     # VM it would need both toolchains and its two dozen scratch builds emulated, so its
     # delivery runs only in the 64-bit run above.
     echo "left to the 64-bit run: release_maker_workflow (a build test; its builds are not emulated)"
-    bash scripts/vm/run.sh 5400 build/windows-vm ctest --test-dir build/windows-vm -L system \
+    bash tests/vm/run.sh 5400 build/windows-vm ctest --test-dir build/windows-vm -L system \
         -E '^release_maker_workflow$' --output-on-failure |
         mark_wine_groups build/windows-vm "build/windows-vm/UpdateTool.exe, 32-bit, $vm_where"
     echo "logs of the VM's run: build/windows-vm/wine/logs, its console: build/windows-vm/vm/console.log"

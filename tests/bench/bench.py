@@ -546,7 +546,7 @@ def main():
                 "cmake --preset %s && cmake --build --preset %s --target bench_programs\n"
                 "python3 -m tests.bench.bench --build-dir build/%s --runs %d%s%s%s\n```\n\n" %
                 ("UPDATE_TOOL_VM=1 " if args.emulated else "",
-                 ", the last in the VM (scripts/vm/run.sh)" if args.emulated else "",
+                 ", the last in the VM (tests/vm/run.sh)" if args.emulated else "",
                  preset, preset, preset, args.runs, " --no-pin" if args.no_pin else "",
                  " --tool " + args.tool if args.tool else "", " --emulated" if args.emulated else ""))
         f.write("Wine and its server ran on CPU %s, the receiver on CPU %s.\n\n" %

@@ -10,7 +10,7 @@ if [ "${UPDATE_TOOL_VM:-}" = 1 ]; then
     cmake --preset windows-vm >/dev/null
     cmake --build --preset windows-vm --target bench_programs
     results=build/windows-vm/tests/bench/results-vm.md
-    bash scripts/vm/run.sh 3600 build/windows-vm /usr/bin/python3 -m tests.bench.bench \
+    bash tests/vm/run.sh 3600 build/windows-vm /usr/bin/python3 -m tests.bench.bench \
         --build-dir build/windows-vm --emulated --results "$results" "$@"
     cp "$results" tests/bench/results-vm.md
     echo "results copied to tests/bench/results-vm.md"

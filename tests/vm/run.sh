@@ -4,7 +4,7 @@
 # own path with this clone's files; what it writes under OUT_DIR is copied back there when it
 # ends, with the VM's console log (OUT_DIR/vm/console.log). Exits with the command's status; a
 # VM still running after LIMIT seconds is stopped, and this says so and fails.
-# usage: scripts/vm/run.sh LIMIT OUT_DIR COMMAND [ARG...]   (OUT_DIR: a folder inside the clone)
+# usage: tests/vm/run.sh LIMIT OUT_DIR COMMAND [ARG...]   (OUT_DIR: a folder inside the clone)
 set -euo pipefail
 project=$(cd "$(dirname "$0")/../.." && pwd)
 limit=$1
@@ -14,14 +14,14 @@ out=${out_abs#"$project"/}
 [ "$out" != "$out_abs" ] || { echo "$2 is not inside $project" >&2; exit 2; }
 shift 2
 
-vm=$(bash "$project/scripts/vm/root.sh")
+vm=$(bash "$project/tests/vm/root.sh")
 boot=$vm/boot
 mkdir -p "$out_abs/vm"
 rm -f "$out_abs/vm/status"
 
 # The job: the command, quoted as given.
 {
-    echo "# Written by scripts/vm/run.sh: what the VM runs, in $project"
+    echo "# Written by tests/vm/run.sh: what the VM runs, in $project"
     printf '%q ' "$@"
     echo
 } >"$out_abs/vm/job.sh"
