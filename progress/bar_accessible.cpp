@@ -9,7 +9,7 @@
 #include <oleacc.h>
 #include <stddef.h>
 
-#include "resources/resource.h"
+#include "ui_shared/ui_shared.h"
 
 typedef LRESULT(WINAPI *LresultFromObjectCall)(REFIID iid, WPARAM flags, LPUNKNOWN object);
 typedef BSTR(WINAPI *SysAllocStringCall)(const OLECHAR *text);
@@ -40,16 +40,17 @@ struct BarAccessible {
 
 // What the progress dialog's bar is for screen readers, kept between the dialog's calls and a
 // client's: the calls found, the object the open dialog handed out (one reference held by the
-// dialog), and the value it reports, as drawn.
+// dialog), and the texts it reports, which the dialog keeps and hands over as they change.
 struct BarAccessibility {
     AccessibilityCalls calls;
     int notifyTried;
     NotifyWinEventCall notifyWinEvent;
     BarAccessible *dialogBar;
-    char value[64];
+    const char *name;
+    const char *value;
 };
 
-static BarAccessibility accessibility = {{0, 0, NULL, NULL, NULL}, 0, NULL, NULL, ""};
+static BarAccessibility accessibility = {{0, 0, NULL, NULL, NULL}, 0, NULL, NULL, "", ""};
 
 // Spelled out: the IID_IAccessible a MinGW link finds can be a DLL's data of that name, not
 // the GUID.
@@ -73,39 +74,19 @@ static int SameGuid(const GUID &first, const GUID &second)
     return 1;
 }
 
-// Loaded from the system folder by its full path: by its bare name Windows looks in the
-// executable's own folder first, where a download may have left a file of that name, and only
-// some of these DLLs are ones Windows always takes from the system folder. Their own DLLs are
-// looked for beside them too, not beside the executable.
-static FARPROC SystemModuleFunction(const char *moduleName, const char *name)
-{
-    char path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    // 0 is a failure, and a longer answer the size a folder name too long for MAX_PATH needs.
-    if (length == 0 || length >= MAX_PATH)
-        return NULL;
-    if (path[length - 1] != '\\')
-        path[length++] = '\\';
-    lstrcpynA(path + length, moduleName, 16);
-    HMODULE module = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
-    return module != NULL ? GetProcAddress(module, name) : NULL;
-}
-
 static int LoadAccessibilityCalls()
 {
     if (accessibility.calls.tried)
         return accessibility.calls.ready;
     accessibility.calls.tried = 1;
     accessibility.calls.lresultFromObject =
-        (LresultFromObjectCall)(void (*)(void))SystemModuleFunction("oleacc.dll",
-                                                                    "LresultFromObject");
-    accessibility.calls.objectFromWindow =
-        (ObjectFromWindowCall)(void (*)(void))SystemModuleFunction("oleacc.dll",
-                                                                   "AccessibleObjectFromWindow");
+        (LresultFromObjectCall)(void (*)(void))SystemFunction("oleacc.dll", "LresultFromObject");
+    accessibility.calls.objectFromWindow = (ObjectFromWindowCall)(void (*)(void))SystemFunction(
+        "oleacc.dll", "AccessibleObjectFromWindow");
     accessibility.calls.sysAllocString =
-        (SysAllocStringCall)(void (*)(void))SystemModuleFunction("oleaut32.dll", "SysAllocString");
+        (SysAllocStringCall)(void (*)(void))SystemFunction("oleaut32.dll", "SysAllocString");
     CoInitializeCall coInitialize =
-        (CoInitializeCall)(void (*)(void))SystemModuleFunction("ole32.dll", "CoInitialize");
+        (CoInitializeCall)(void (*)(void))SystemFunction("ole32.dll", "CoInitialize");
     if (accessibility.calls.lresultFromObject == NULL ||
         accessibility.calls.objectFromWindow == NULL ||
         accessibility.calls.sysAllocString == NULL || coInitialize == NULL)
@@ -214,19 +195,14 @@ static HRESULT TextAsBstr(const char *text, int trim, BSTR *out)
 // value (the percentage as drawn: "52% " is said "52%").
 static HRESULT BarText(IAccessible *object, VARIANT child, int value, BSTR *out)
 {
-    char text[256];
     if (out == NULL)
         return E_POINTER;
     *out = NULL;
-    HWND window = BarOf(object)->window;
-    if (window == NULL)
+    if (BarOf(object)->window == NULL)
         return goneResult;
     if (!IsSelf(child))
         return E_INVALIDARG;
-    if (value)
-        return TextAsBstr(accessibility.value, 1, out);
-    GetDlgItemTextA(window, IDC_PROGRESS_TEXT, text, sizeof text);
-    return TextAsBstr(text, 0, out);
+    return value ? TextAsBstr(accessibility.value, 1, out) : TextAsBstr(accessibility.name, 0, out);
 }
 
 // The dialog's window object, which the system makes: a client walking up from the bar reaches
@@ -456,18 +432,17 @@ void NotifyBarChange(HWND dialog, DWORD event)
 {
     if (!accessibility.notifyTried) {
         accessibility.notifyTried = 1;
-        HMODULE user = GetModuleHandleA("user32.dll");
-        if (user != NULL)
-            accessibility.notifyWinEvent =
-                (NotifyWinEventCall)(void (*)(void))GetProcAddress(user, "NotifyWinEvent");
+        accessibility.notifyWinEvent =
+            (NotifyWinEventCall)(void (*)(void))SystemFunction("user32.dll", "NotifyWinEvent");
     }
     if (accessibility.notifyWinEvent != NULL)
         accessibility.notifyWinEvent(event, dialog, OBJID_CLIENT, CHILDID_SELF);
 }
 
-void SetBarValue(const char *percentText)
+void SetBarTexts(const char *name, const char *value)
 {
-    lstrcpynA(accessibility.value, percentText, sizeof accessibility.value);
+    accessibility.name = name;
+    accessibility.value = value;
 }
 
 LRESULT AnswerBarAccessible(HWND dialog, WPARAM flags, LPARAM objectId)

@@ -16,7 +16,15 @@ struct ProgressRun {
     DWORD lastStep;
     HCURSOR savedCursor;
     char captionText[80];
+    // The printer's pause notice, while the text line shows it: longer than the transfer's
+    // text, as a Japanese one fills more than 80 bytes.
+    char busyText[256];
     char percentFormat[20];
+    // The bar inside the frame, in the dialog's client coordinates; how much of it is filled,
+    // which only grows; where the percentage is drawn, centred once for the widest one.
+    RECT bar;
+    int filledWidth;
+    POINT textOrigin;
     // The percentage the window shows, and its text: made once when a step changes it, then
     // drawn, set as the frame's text and handed to screen readers as it is. Under Wine every
     // call that reaches the window costs more than a fast link takes for a chunk, so the bar
@@ -26,16 +34,10 @@ struct ProgressRun {
     char percentText[64];
 };
 
-// What draws the bar, made when the dialog starts and released when it closes: its place in
-// the dialog, its colours and the memory context and bitmap it is drawn in. Under Wine,
-// making and deleting those took longer than a 4 KB piece at 32 MB/s, for every new percentage.
+// What draws the bar, made when the dialog starts and released when it closes: its colours and
+// the memory context and bitmap it is drawn in. Under Wine, making and deleting those took
+// longer than a 4 KB piece at 32 MB/s, for every new percentage.
 struct BarPainter {
-    RECT filledRect;
-    RECT emptyRect;
-    int barWidth;
-    int barHeight;
-    int textX;
-    int textY;
     HBRUSH windowBrush;
     HBRUSH barBrush;
     HDC barMemory;
@@ -43,7 +45,8 @@ struct BarPainter {
     HGDIOBJ barOldBitmap;
 };
 
-static const ProgressRun noRun = {0, NULL, 0, 0, 0, NULL, "", "", -1, ""};
+static const ProgressRun noRun = {0,  NULL,         0, 0,      0,  NULL, "", "",
+                                  "", {0, 0, 0, 0}, 0, {0, 0}, -1, ""};
 static ProgressRun run = noRun;
 static BarPainter painter;
 // The owner outlives every dialog: it is named once, before any open.
@@ -118,20 +121,19 @@ static void SetShownPercent(int percent)
 static void ShowPercentInFrame(HWND window)
 {
     DefWindowProcA(GetDlgItem(window, IDC_PROGRESS_FRAME), WM_SETTEXT, 0, (LPARAM)run.percentText);
-    SetBarValue(run.percentText);
     NotifyBarChange(window, EVENT_OBJECT_VALUECHANGE);
 }
 
-// Makes the memory context and bitmap the bar is drawn in; 0, with nothing held, when either
-// cannot be made.
-static int MakeBarMemory(HDC screen)
+// Makes the memory context and bitmap a bar of width x height is drawn in; 0, with nothing held,
+// when either cannot be made.
+static int MakeBarMemory(HDC screen, int width, int height)
 {
     painter.barMemory = CreateCompatibleDC(screen);
     if (painter.barMemory == NULL)
         return 0;
     // Compatible with the screen, not with the memory context, whose default bitmap is
     // monochrome.
-    painter.barBitmap = CreateCompatibleBitmap(screen, painter.barWidth, painter.barHeight);
+    painter.barBitmap = CreateCompatibleBitmap(screen, width, height);
     if (painter.barBitmap == NULL) {
         DeleteDC(painter.barMemory);
         painter.barMemory = NULL;
@@ -156,32 +158,23 @@ static void ReleaseBarMemory()
     painter.barOldBitmap = NULL;
 }
 
-// Draws the bar as it stands with text in it. The whole bar is drawn off screen and copied
-// onto screen in one operation, so it never flickers.
-static void PaintBarOn(HDC screen, const char *text)
+// Draws bar, filledWidth pixels of it filled, with text at textOrigin (all in the window's
+// client coordinates). The whole bar is drawn off screen and copied onto screen in one
+// operation, so it never flickers.
+static void PaintBarOn(HDC screen, RECT bar, int filledWidth, POINT textOrigin, const char *text)
 {
-    RECT filled;
-    RECT empty;
-    LONG shiftX = painter.filledRect.left;
-    LONG shiftY = painter.filledRect.top;
+    int width = bar.right - bar.left;
+    int height = bar.bottom - bar.top;
+    RECT filled = {0, 0, filledWidth, height};
+    RECT empty = {filledWidth, 0, width, height};
 
-    if (painter.barMemory == NULL && !MakeBarMemory(screen))
+    if (painter.barMemory == NULL && !MakeBarMemory(screen, width, height))
         return;
-    filled.left = painter.filledRect.left - shiftX;
-    filled.top = painter.filledRect.top - shiftY;
-    filled.right = painter.filledRect.right - shiftX;
-    filled.bottom = painter.filledRect.bottom - shiftY;
     FillRect(painter.barMemory, &filled, painter.barBrush);
-    empty.left = painter.emptyRect.left - shiftX;
-    empty.top = painter.emptyRect.top - shiftY;
-    empty.right = painter.emptyRect.right - shiftX;
-    empty.bottom = painter.emptyRect.bottom - shiftY;
     FillRect(painter.barMemory, &empty, painter.windowBrush);
-
-    TextOutA(painter.barMemory, painter.textX - shiftX, painter.textY - shiftY, text,
+    TextOutA(painter.barMemory, textOrigin.x - bar.left, textOrigin.y - bar.top, text,
              lstrlenA(text));
-    BitBlt(screen, shiftX, shiftY, painter.barWidth, painter.barHeight, painter.barMemory, 0, 0,
-           SRCCOPY);
+    BitBlt(screen, bar.left, bar.top, width, height, painter.barMemory, 0, 0, SRCCOPY);
 }
 
 static void PaintProgressBar(HWND window)
@@ -190,7 +183,7 @@ static void PaintProgressBar(HWND window)
     ZeroMemory(&paint, sizeof paint);
     HDC screen = BeginPaint(window, &paint);
     if (screen != NULL)
-        PaintBarOn(screen, run.percentText);
+        PaintBarOn(screen, run.bar, run.filledWidth, run.textOrigin, run.percentText);
     EndPaint(window, &paint);
 }
 
@@ -207,7 +200,7 @@ static void ShowStep(int percent)
     // takes as long as a whole 4 KB piece at 32 MB/s, and the printer would wait for it.
     HDC screen = GetDC(run.progressWindow);
     if (screen != NULL) {
-        PaintBarOn(screen, run.percentText);
+        PaintBarOn(screen, run.bar, run.filledWidth, run.textOrigin, run.percentText);
         ReleaseDC(run.progressWindow, screen);
     }
     ShowPercentInFrame(run.progressWindow);
@@ -271,15 +264,14 @@ void ProgressClose()
 
 void ProgressShowBusy(int busy)
 {
-    // The notice is longer than the transfer's text: a Japanese one fills more than 80 bytes.
-    char notice[256];
-
     if (run.progressWindow == NULL || !IsWindow(run.progressWindow))
         return;
-    notice[0] = '\0';
+    run.busyText[0] = '\0';
     if (busy)
-        LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, notice, sizeof notice);
-    SetDlgItemTextA(run.progressWindow, IDC_PROGRESS_TEXT, busy ? notice : run.captionText);
+        LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, run.busyText, sizeof run.busyText);
+    const char *line = busy ? run.busyText : run.captionText;
+    SetDlgItemTextA(run.progressWindow, IDC_PROGRESS_TEXT, line);
+    SetBarTexts(line, run.percentText);
     NotifyBarChange(run.progressWindow, EVENT_OBJECT_NAMECHANGE);
     // On screen now: the wait that follows may not run the paint for a while.
     UpdateWindow(run.progressWindow);
@@ -325,16 +317,14 @@ int ProgressStep(DWORD total, DWORD current)
     if (total == 0)
         return 1;
 
-    DWORD filled = BarFillWidth(total, current, painter.barWidth, stepScale, stepOffset);
-    LONG newRight = painter.filledRect.left + (LONG)filled;
-    if (newRight <= painter.filledRect.right)
+    int width = run.bar.right - run.bar.left;
+    int filled = (int)BarFillWidth(total, current, width, stepScale, stepOffset);
+    if (filled <= run.filledWidth)
         return 0;
     // Kept current whether or not this step paints: a paint the system asks for in between
     // shows the bar as it is.
-    painter.filledRect.right = newRight;
-    painter.emptyRect.left = newRight;
-    int percent =
-        PercentOfBar(painter.filledRect.right - painter.filledRect.left, painter.barWidth);
+    run.filledWidth = filled;
+    int percent = PercentOfBar(filled, width);
     if (percent != run.shownPercent)
         ShowStep(percent);
     if (current > total)
@@ -348,10 +338,8 @@ static INT_PTR InitProgressDialog(HWND window)
     RECT frameRect = {0, 0, 0, 0};
     POINT topLeft;
     POINT bottomRight;
-    RECT inner;
     SIZE extent;
     HDC dc;
-    POINT origin;
 
     CenterWindow(window, CENTER_ON_SCREEN);
     SetDlgItemTextA(window, IDC_PROGRESS_TEXT, run.captionText);
@@ -371,10 +359,8 @@ static INT_PTR InitProgressDialog(HWND window)
     frameRect.right = bottomRight.x;
     frameRect.bottom = bottomRight.y;
 
-    inner = InnerBarRect(frameRect);
-    painter.barWidth = inner.right - inner.left;
-    painter.barHeight = inner.bottom - inner.top;
-    painter.emptyRect = inner;
+    run.bar = InnerBarRect(frameRect);
+    run.filledWidth = 0;
 
     extent.cx = 16;
     extent.cy = 8;
@@ -386,13 +372,9 @@ static INT_PTR InitProgressDialog(HWND window)
         }
         ReleaseDC(window, dc);
     }
-    origin = PercentTextOrigin(inner, extent);
-    painter.textX = origin.x;
-    painter.textY = origin.y;
-
-    painter.filledRect = inner;
-    painter.filledRect.right = inner.left;
+    run.textOrigin = PercentTextOrigin(run.bar, extent);
     SetShownPercent(0);
+    SetBarTexts(run.captionText, run.percentText);
     ShowPercentInFrame(window);
     // The template has no control 2; a template that had one would honour enableCancel.
     EnableWindow(GetDlgItem(window, IDCANCEL), run.cancelEnabled);

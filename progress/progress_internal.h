@@ -19,9 +19,10 @@ POINT PercentTextOrigin(RECT bar, SIZE extent);
 // The filled part's colour: the window colour with its red and blue bytes inverted.
 COLORREF BarColour(COLORREF windowColour);
 
-// The percentage as the bar draws it ("52% "), kept as the bar's value for screen readers;
-// whoever changes the percentage hands it over with the same text it draws.
-void SetBarValue(const char *percentText);
+// The bar's name for screen readers (the dialog's text line) and its value (the percentage as
+// drawn, "52% "): texts the dialog keeps while it is open, read when a client asks. Whoever
+// changes either hands over the text it shows.
+void SetBarTexts(const char *name, const char *value);
 
 // The answer to WM_GETOBJECT for the progress dialog: its client area as a progress bar named by
 // the dialog's text line, valued by the percentage drawn. The dialog keeps the object until

@@ -39,13 +39,6 @@ static LRESULT CALLBACK GuardWindowProc(HWND window, UINT message, WPARAM wParam
     }
 }
 
-// A function of a system module that the module may not have; NULL when it has not.
-static FARPROC SystemFunction(const char *moduleName, const char *name)
-{
-    HMODULE module = GetModuleHandleA(moduleName);
-    return module != NULL ? GetProcAddress(module, name) : NULL;
-}
-
 static void RegisterBlockReason()
 {
     BlockReasonCreateCall create = (BlockReasonCreateCall)(void (*)(void))SystemFunction(

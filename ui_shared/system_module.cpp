@@ -1,4 +1,5 @@
-// The system's own DLLs, loaded from the system folder by their full path.
+// The system's own DLLs, loaded from the system folder by their full path, and the functions
+// some Windows lack, looked up in them at run time.
 #include "ui_shared/ui_shared.h"
 
 HMODULE LoadSystemModule(const char *fileName)
@@ -15,4 +16,12 @@ HMODULE LoadSystemModule(const char *fileName)
     // have left a file of that name, for every DLL that is not a KnownDLL of that Windows. The
     // altered search path looks for the DLL's own DLLs beside it, not beside the executable.
     return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+FARPROC SystemFunction(const char *fileName, const char *name)
+{
+    // Also user32 and kernel32, which every process has mapped: one way in for every optional
+    // function, and no load by bare name anywhere. A module already mapped is only counted again.
+    HMODULE module = LoadSystemModule(fileName);
+    return module != NULL ? GetProcAddress(module, name) : NULL;
 }

@@ -24,6 +24,11 @@ void CenterWindow(HWND window, int mode);
 // executable's; NULL when it cannot be loaded. The module stays loaded for the run.
 HMODULE LoadSystemModule(const char *fileName);
 
+// The function name of the system's DLL fileName, for a function some Windows lack: imported,
+// it would keep the tool from loading there. NULL where the DLL or the function is missing. The
+// DLL comes from the system folder, as LoadSystemModule loads it, and stays loaded for the run.
+FARPROC SystemFunction(const char *fileName, const char *name);
+
 // Opens the run's log: path appended to, created when missing. 1 when it can be written.
 int RunLogOpen(const char *path);
 void RunLogClose();

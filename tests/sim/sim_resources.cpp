@@ -177,12 +177,15 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
     return (UINT)strlen(lstrcpynA(buffer, systemFolder, (int)size));
 }
 
-// Only setupapi, and only by its full path in the system folder.
+// Only setupapi and kernel32, and only by their full path in the system folder.
 HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags)
 {
-    bool fromSystem = file == NULL && flags == LOAD_WITH_ALTERED_SEARCH_PATH &&
-                      Key(name) == Key(systemFolder) + "\\SETUPAPI.DLL";
-    return fromSystem ? setupapi : NULL;
+    if (file != NULL || flags != LOAD_WITH_ALTERED_SEARCH_PATH)
+        return NULL;
+    if (Key(name) == Key(systemFolder) + "\\SETUPAPI.DLL")
+        return setupapi;
+    return offerExecutionState && Key(name) == Key(systemFolder) + "\\KERNEL32.DLL" ? kernel32
+                                                                                    : NULL;
 }
 
 // Apart from setupapi and what a test offers, the simulated Windows predates every function the

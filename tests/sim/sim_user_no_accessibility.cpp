@@ -7,6 +7,6 @@ LRESULT AnswerBarAccessible(HWND, WPARAM, LPARAM) { return 0; }
 
 void ReleaseBarAccessible() {}
 
-void SetBarValue(const char *) {}
+void SetBarTexts(const char *, const char *) {}
 
 void NotifyBarChange(HWND, DWORD) {}
