@@ -215,43 +215,29 @@ static int OpenBothHandles(const char *path, int osFamily)
     return 1;
 }
 
-int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily,
-                           int open, int *present)
+// Counts into *matches the devices of the set carrying idCopy with an interface of the class,
+// stopping at two, and keeps the first one's interface in *found. 1 when the walk reached the
+// list's end (or the second match); 0 when a device could not be read or the enumeration failed
+// before its end.
+static int CountPrinters(HDEVINFO set, const GUID *interfaceClass, char *idCopy, int osFamily,
+                         SP_DEVICE_INTERFACE_DATA *found, int *matches)
 {
     int result = 0;
-    int matches = 0;
-    char *idCopy = NULL;
-    HDEVINFO set = INVALID_HANDLE_VALUE;
     BYTE *list = NULL;
     DWORD listSize = 0;
-    SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail = NULL;
-    DWORD detailSize = 0;
+    DWORD index = 0;
     SP_DEVINFO_DATA device;
-    SP_DEVICE_INTERFACE_DATA interfaceData; // the first matching device's
     SP_DEVICE_INTERFACE_DATA laterInterface;
-    int idLength = lstrlenA(hardwareId);
 
-    *present = 0;
-    if (!LoadSetupLibrary())
-        goto done;
-    // The comparison upper-cases in place: it works on a copy, never on the caller's text.
-    idCopy = (char *)LocalAlloc(LPTR, (SIZE_T)idLength + 2);
-    if (idCopy == NULL)
-        goto done;
-    CopyMemory(idCopy, hardwareId, (size_t)idLength);
-
-    set = setup.getClassDevs(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
-        goto done;
-
+    *matches = 0;
     ZeroMemory(&device, sizeof device);
     device.cbSize = sizeof device;
-    ZeroMemory(&interfaceData, sizeof interfaceData);
-    interfaceData.cbSize = sizeof interfaceData;
-    laterInterface = interfaceData;
+    ZeroMemory(found, sizeof *found);
+    found->cbSize = sizeof *found;
+    laterInterface = *found;
     // Every device is looked at, not only up to the first match: with two printers of the model
     // attached the tool cannot know which one the user means, and two are enough to say so.
-    for (DWORD index = 0; matches < 2 && setup.enumDeviceInfo(set, index, &device); index++) {
+    for (; *matches < 2 && setup.enumDeviceInfo(set, index, &device); index++) {
         DWORD reportedSize = 0;
         int matched = 0;
         HardwareIdRead read =
@@ -269,18 +255,31 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
         // listed without one (its interface declared but not linked, or just unplugged) is no
         // printer that could be written.
         if (matched && setup.enumDeviceInterfaces(set, &device, interfaceClass, 0,
-                                                  matches == 0 ? &interfaceData : &laterInterface))
-            matches++;
+                                                  *matches == 0 ? found : &laterInterface))
+            (*matches)++;
     }
-    *present = matches;
-    if (!open) {
-        result = 1;
-        goto done;
-    }
-    if (matches != 1)
-        goto done;
+    // Only ERROR_NO_MORE_ITEMS ends the list: any other refusal leaves devices unseen, and a
+    // count made without them could open one of two printers.
+    result = *matches >= 2 || GetLastError() == ERROR_NO_MORE_ITEMS;
 
-    setup.getInterfaceDetail(set, &interfaceData, NULL, 0, &detailSize, NULL);
+done:
+    if (!result)
+        *matches = 0;
+    ReleaseBlock(list);
+    return result;
+}
+
+// Opens both handles on the interface's device path. 1 when both are open; 0 with both closed.
+static int OpenPrinterInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *found, int osFamily)
+{
+    int result = 0;
+    SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail = NULL;
+    DWORD detailSize = 0;
+
+    // The sizing call has no block to fill: ERROR_INSUFFICIENT_BUFFER is its one good answer.
+    if (setup.getInterfaceDetail(set, found, NULL, 0, &detailSize, NULL) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        goto done;
     if (detailSize <= detailFixedSize)
         goto done;
     // One zero byte past the reported size keeps DevicePath terminated inside the block.
@@ -290,10 +289,45 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     // SetupAPI wants the structure's own size, which the platform's packing makes 5 on 32-bit
     // and 8 on 64-bit Windows: the compiler knows which.
     detail->cbSize = sizeof *detail;
-    if (!setup.getInterfaceDetail(set, &interfaceData, detail, detailSize, NULL, NULL))
+    if (!setup.getInterfaceDetail(set, found, detail, detailSize, NULL, NULL))
         goto done;
 
     result = OpenBothHandles(detail->DevicePath, osFamily);
+
+done:
+    ReleaseBlock(detail);
+    return result;
+}
+
+int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, int osFamily,
+                           int open, int *present)
+{
+    int result = 0;
+    int matches = 0;
+    char *idCopy = NULL;
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    SP_DEVICE_INTERFACE_DATA found; // the first matching device's
+    int idLength = lstrlenA(hardwareId);
+
+    *present = 0;
+    if (!LoadSetupLibrary())
+        goto done;
+    // The comparison upper-cases in place: it works on a copy, never on the caller's text.
+    idCopy = (char *)LocalAlloc(LPTR, (SIZE_T)idLength + 2);
+    if (idCopy == NULL)
+        goto done;
+    CopyMemory(idCopy, hardwareId, (size_t)idLength);
+
+    set = setup.getClassDevs(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        goto done;
+    if (!CountPrinters(set, interfaceClass, idCopy, osFamily, &found, &matches))
+        goto done;
+    *present = matches;
+    if (!open)
+        result = 1;
+    else if (matches == 1)
+        result = OpenPrinterInterface(set, &found, osFamily);
 
 done:
     if (!result)
@@ -301,7 +335,5 @@ done:
     if (set != INVALID_HANDLE_VALUE)
         setup.destroyDeviceInfoList(set);
     ReleaseBlock(idCopy);
-    ReleaseBlock(detail);
-    ReleaseBlock(list);
     return result;
 }

@@ -182,6 +182,10 @@ void SimSetInterfaceOrder(const std::vector<int> &devicePositions);
 void SimFailClassDevs(bool fail);
 void SimFailInterfaceEnum(bool fail);
 void SimFailInterfaceDetail(bool fail);
+// Refuses the listing of the device at index with error (0: lists as usual).
+void SimFailDeviceEnumAt(DWORD index, DWORD error);
+// The error the detail block's sizing call answers with (0: ERROR_INSUFFICIENT_BUFFER).
+void SimDetailSizingAnswers(DWORD error);
 
 struct SimSetupStats {
     int setsCreated;

@@ -25,6 +25,11 @@ const GUID knownClass = usbPrintClass;
 bool failClassDevs = false;
 bool failInterfaceEnum = false;
 bool failInterfaceDetail = false;
+// The device position whose listing is refused with enumError, and the error the detail
+// block's sizing call answers with; 0 is the platform's own answer.
+DWORD enumErrorAt = 0;
+DWORD enumError = 0;
+DWORD sizingError = 0;
 SimSetupStats setupStats = {};
 
 // A set remembers whether it was made for the known class: other classes list no devices.
@@ -88,6 +93,8 @@ void SimResetSetup()
     failClassDevs = false;
     failInterfaceEnum = false;
     failInterfaceDetail = false;
+    enumError = 0;
+    sizingError = 0;
     setupStats = {};
     liveSets.clear();
     emptySets.clear();
@@ -130,6 +137,12 @@ void SimSetInterfaceOrder(const std::vector<int> &devicePositions)
 void SimFailClassDevs(bool fail) { failClassDevs = fail; }
 void SimFailInterfaceEnum(bool fail) { failInterfaceEnum = fail; }
 void SimFailInterfaceDetail(bool fail) { failInterfaceDetail = fail; }
+void SimFailDeviceEnumAt(DWORD index, DWORD error)
+{
+    enumErrorAt = index;
+    enumError = error;
+}
+void SimDetailSizingAnswers(DWORD error) { sizingError = error; }
 
 SimSetupStats SimSetup()
 {
@@ -174,6 +187,8 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA de
 {
     if (!KnownSet(set) || device == NULL || device->cbSize != sizeof(SP_DEVINFO_DATA))
         return Misused();
+    if (enumError != 0 && index == enumErrorAt)
+        return Refuse(enumError);
     if (!SetHasDevices(set) || index >= pnpDevices.size())
         return Refuse(ERROR_NO_MORE_ITEMS);
     device->ClassGuid = knownClass;
@@ -269,7 +284,7 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_
     if (requiredSize)
         *requiredSize = needed;
     if (detail == NULL)
-        return Refuse(ERROR_INSUFFICIENT_BUFFER);
+        return sizingError != 0 ? Refuse(sizingError) : Refuse(ERROR_INSUFFICIENT_BUFFER);
     setupStats.detailFetches++;
     if (detail->cbSize != sizeof *detail || detailSize < detailPathOffset + 1)
         return Misused();

@@ -3,6 +3,7 @@
 #ifndef UPDATE_TOOL_DEVICE_FIXTURE_H
 #define UPDATE_TOOL_DEVICE_FIXTURE_H
 
+#include "build_config.h"
 #include "device/link_internal.h"
 #include "sim_kernel.h"
 
@@ -12,8 +13,21 @@
 #include <string>
 #include <vector>
 
-const char configuredId[] = "USB\\VID_7A3D&PID_5E21&MI_01";
-const char configuredIdLower[] = "usb\\vid_7a3d&pid_5e21&mi_01";
+// The printer model this build was configured for, as the product reads it.
+const char configuredId[] = UPDATE_TOOL_HARDWARE_ID;
+
+struct LowerCaseId {
+    char text[sizeof configuredId];
+};
+constexpr LowerCaseId LowerCaseOf(const char (&id)[sizeof configuredId])
+{
+    LowerCaseId lower = {};
+    for (size_t i = 0; i < sizeof configuredId; i++)
+        lower.text[i] = id[i] >= 'A' && id[i] <= 'Z' ? (char)(id[i] + ('a' - 'A')) : id[i];
+    return lower;
+}
+constexpr LowerCaseId lowerCaseId = LowerCaseOf(configuredId);
+const char *const configuredIdLower = lowerCaseId.text;
 
 class DeviceLinkTest : public ::testing::Test
 {

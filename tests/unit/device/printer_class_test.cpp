@@ -347,10 +347,24 @@ TEST_F(PrinterClassTest, FindsNothingWithoutAUsableSet)
         void (*arrange)();
         const GUID *interfaceClass;
         int setsCreated;
+        int present;
     } rows[] = {
-        {"no present device", [] {}, &GUID_DEVINTERFACE_USBPRINT, 1},
+        {"no present device", [] {}, &GUID_DEVINTERFACE_USBPRINT, 1, 0},
         {"the set cannot be created", [] { SimFailClassDevs(true); }, &GUID_DEVINTERFACE_USBPRINT,
-         0},
+         0, 0},
+        {"the listing fails after the printer",
+         [] {
+             SimAddPrinter(PathOf(0), {configuredId});
+             SimAddPrinter(PathOf(1), {configuredId});
+             SimFailDeviceEnumAt(1, ERROR_GEN_FAILURE);
+         },
+         &GUID_DEVINTERFACE_USBPRINT, 1, 0},
+        {"the detail sizing call fails for real",
+         [] {
+             SimAddPrinter(PathOf(0), {configuredId});
+             SimDetailSizingAnswers(ERROR_GEN_FAILURE);
+         },
+         &GUID_DEVINTERFACE_USBPRINT, 1, 1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -359,7 +373,7 @@ TEST_F(PrinterClassTest, FindsNothingWithoutAUsableSet)
 
         int present = -1;
         EXPECT_EQ(FindPrinterByInterface(row.interfaceClass, configuredId, 3, 1, &present), 0);
-        EXPECT_EQ(present, 0);
+        EXPECT_EQ(present, row.present);
         EXPECT_EQ(SimSetup().setsCreated, row.setsCreated);
         EXPECT_TRUE(SimOpenLog().empty());
         ExpectNothingHeldButHandles();
