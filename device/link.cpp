@@ -22,13 +22,6 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
-void ResetLink()
-{
-    CloseDeviceHandles();
-    SetLinkKind(LINK_PRINTER_CLASS);
-    osFamily = OS_UNCLASSIFIED;
-}
-
 void GetOsFamily(int *family)
 {
     OSVERSIONINFOA info;

@@ -11,8 +11,4 @@
 // version cannot be read.
 void GetOsFamily(int *osFamily);
 
-// Back to a process that has not looked yet: the handles closed, the link kind at its start
-// value, and the Windows version unclassified.
-void ResetLink();
-
 #endif

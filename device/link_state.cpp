@@ -20,7 +20,6 @@ static DeviceLink deviceLink = {
 int CurrentLinkKind() { return deviceLink.linkKind; }
 void SetLinkKind(int kind) { deviceLink.linkKind = kind; }
 HANDLE PrimaryHandle() { return deviceLink.primaryHandle; }
-HANDLE SecondaryHandle() { return deviceLink.secondaryHandle; }
 void SetPrimaryHandle(HANDLE handle) { deviceLink.primaryHandle = handle; }
 void SetSecondaryHandle(HANDLE handle) { deviceLink.secondaryHandle = handle; }
 int HandlesOverlapped() { return deviceLink.handlesOverlapped; }

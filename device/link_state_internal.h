@@ -19,9 +19,9 @@ enum OsFamily {
 int CurrentLinkKind();
 void SetLinkKind(int kind);
 
-// The handles a successful lookup leaves open; INVALID_HANDLE_VALUE when closed.
+// The handles a successful lookup leaves open; INVALID_HANDLE_VALUE when closed. Only the
+// primary one is written to: the secondary is held and closed with it.
 HANDLE PrimaryHandle();
-HANDLE SecondaryHandle();
 void SetPrimaryHandle(HANDLE handle);
 void SetSecondaryHandle(HANDLE handle);
 

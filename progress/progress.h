@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
-// Opens and closes nest; only the outermost pair creates and destroys the window. A nested
-// open ignores its arguments. A close with nothing open does nothing.
-void ProgressOpen(UINT stringId, int enableCancel, const char *caption);
+// Opens the dialog and answers 1. While one is open, an open ignores its arguments, leaves the
+// dialog as it is and answers 0: whoever opened it closes it, once. A close with nothing open
+// does nothing.
+int ProgressOpen(UINT stringId, int enableCancel, const char *caption);
 void ProgressClose();
 
 // Moves the bar to current out of total; the window is repainted when the percentage it shows

@@ -5,11 +5,13 @@
 #include "resources/resource.h"
 #include "ui_shared/ui_shared.h"
 
-// One progress dialog, from the outermost open to its close: what the open, the steps, the
+// One progress dialog, from its open to its close: what the open, the steps, the
 // pump and the dialog's procedure share. Kept between calls because the transfer opens the
 // dialog, steps it and pumps it in separate calls, and the procedure runs inside all of them.
 struct ProgressRun {
-    int nestingCount;
+    // Whether an open has had no close yet, the window made or not: the one place that knows, so
+    // a second open takes nothing and a stray close gives back nothing it did not take.
+    int open;
     HWND progressWindow;
     int cancelRequested;
     int cancelEnabled;
@@ -206,13 +208,13 @@ static void ShowStep(int percent)
     ShowPercentInFrame(run.progressWindow);
 }
 
-void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
+int ProgressOpen(UINT stringId, int enableCancel, const char *caption)
 {
     COLORREF windowColour;
 
-    run.nestingCount += 1;
-    if (run.nestingCount != 1)
-        return;
+    if (run.open)
+        return 0;
+    run.open = 1;
     run.savedCursor = SetCursor(LoadCursorA(NULL, IDC_ARROW));
     windowColour = GetSysColor(COLOR_WINDOW);
     painter.windowBrush = CreateSolidBrush(windowColour);
@@ -234,17 +236,15 @@ void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
             SetWindowTextA(run.progressWindow, caption);
     }
     EnableWindow(ownerWindow, FALSE);
+    return 1;
 }
 
 void ProgressClose()
 {
-    // An unmatched close would drive the count below zero and no later open would ever
-    // create the window again.
-    if (run.nestingCount == 0)
+    // An unmatched close would restore a cursor and delete brushes that no open took.
+    if (!run.open)
         return;
-    run.nestingCount -= 1;
-    if (run.nestingCount != 0)
-        return;
+    run.open = 0;
     EnableWindow(ownerWindow, TRUE);
     if (run.progressWindow != NULL) {
         if (IsWindow(run.progressWindow))

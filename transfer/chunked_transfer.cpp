@@ -32,11 +32,12 @@ int TransferFirmware(HINSTANCE instance, const BYTE *image, DWORD imageLength, i
     return sent != 0 ? 1 : 0;
 }
 
-// What one transfer shows of itself: its progress dialog, opened once with an empty bar and
-// closed at its end (none when unseen), and the bytes sent for the log, in tenths of the total.
-struct TransferWindow {
+// How far one transfer has got and what it shows of it: the progress dialog's steps, with the
+// caption the dialog opens with (none when unseen), and the bytes sent for the log, in tenths
+// of the total. Kept across the pieces, each sent in its own call. Whether the dialog is open
+// is the dialog's to know: its open answers whether this one opened it.
+struct TransferProgress {
     int view;
-    int open;
     DWORD stepCount;
     char caption[128];
     DWORD sent;
@@ -44,26 +45,29 @@ struct TransferWindow {
     DWORD loggedTenths;
 };
 
-static void OpenProgressOnce(TransferWindow *window)
+// The step of a piece that is not one of the image's: the header.
+static const DWORD notAStep = 0;
+
+// Opens the dialog with an empty bar the first time it is asked to, and leaves it alone after.
+static void OpenProgressOnce(const TransferProgress *progress)
 {
-    if (window->open || window->view == TRANSFER_UNSEEN)
+    if (progress->view == TRANSFER_UNSEEN)
         return;
-    window->open = 1;
-    ProgressOpen(IDS_TRANSFERRING, 0, window->caption);
     // A cancel from the progress window must not leave the printer with half an image, so
     // only a failed send ends the transfer.
-    ProgressStep(window->stepCount, 0);
+    if (ProgressOpen(IDS_TRANSFERRING, 0, progress->caption))
+        ProgressStep(progress->stepCount, 0);
 }
 
 // Sends one piece and waits until the printer has taken it, running the thread's messages
 // whenever one arrives meanwhile: a window that stops answering is one the system offers to
-// close, with the printer holding half an image. step, when not 0, is shown while the piece is
-// on its way: on a fast link the bar's work would otherwise sit between two writes and set the
-// pace. A printer that has taken nothing for a while is said to be busy writing until the piece
-// has gone: a user who sees the bar stand still, or no window at all after the click, unplugs
-// it. A printer that holds the header (erasing its flash for the announced length) so brings
-// the dialog up before the image goes.
-static int SendPiece(TransferWindow *window, int sendMode, const BYTE *data, DWORD length,
+// close, with the printer holding half an image. step is the piece's own, counted from 1 (or
+// notAStep); the steps before it are shown while it is on its way: on a fast link the bar's
+// work would otherwise sit between two writes and set the pace. A printer that has taken nothing
+// for a while is said to be busy writing until the piece has gone: a user who sees the bar stand
+// still, or no window at all after the click, unplugs it. A printer that holds the header (erasing
+// its flash for the announced length) so brings the dialog up before the image goes.
+static int SendPiece(TransferProgress *progress, int sendMode, const BYTE *data, DWORD length,
                      DWORD step)
 {
     int busyShown = 0;
@@ -72,12 +76,13 @@ static int SendPiece(TransferWindow *window, int sendMode, const BYTE *data, DWO
 
     if (!SendToDevice(sendMode, data, NULL, length))
         return 0;
-    if (step != 0)
-        ProgressStep(window->stepCount, step);
+    // Before the first step the open's empty bar already shows that none is done.
+    if (step != notAStep && step > 1)
+        ProgressStep(progress->stepCount, step - 1);
     for (;;) {
         int woke = AwaitDevice();
         if (woke == DEVICE_QUIET) {
-            OpenProgressOnce(window);
+            OpenProgressOnce(progress);
             ProgressShowBusy(1);
             if (!busyShown)
                 pausedAt = GetTickCount() - deviceQuietMs;
@@ -89,15 +94,15 @@ static int SendPiece(TransferWindow *window, int sendMode, const BYTE *data, DWO
                 ProgressShowBusy(0);
             if (busyShown)
                 RunLog("printer paused for %lu ms after %lu bytes", GetTickCount() - pausedAt,
-                       window->sent);
+                       progress->sent);
             if (woke != DEVICE_DONE)
                 return 0;
-            window->sent += length;
+            progress->sent += length;
             // In tenths of the total: a 64 MiB image times ten still fits 32 bits.
-            DWORD tenths = window->sent * 10 / window->total;
-            if (tenths != window->loggedTenths)
-                RunLog("sent %lu of %lu bytes", window->sent, window->total);
-            window->loggedTenths = tenths;
+            DWORD tenths = progress->sent * 10 / progress->total;
+            if (tenths != progress->loggedTenths)
+                RunLog("sent %lu of %lu bytes", progress->sent, progress->total);
+            progress->loggedTenths = tenths;
             return 1;
         }
         // Also once the user has closed the progress window: the session guard must answer.
@@ -118,43 +123,43 @@ int SendFirmwareChunks(const BYTE *image, DWORD imageLength, int sendMode, const
     int result = 0;
     DWORD offset = 0;
     DWORD remaining = imageLength;
-    DWORD index = 0;
-    TransferWindow window;
+    DWORD step = 1;
+    TransferProgress progress;
 
     // Nothing to send, or no way to cut it into pieces: fail before the printer sees a header
     // announcing an image that never follows. The bar could not be driven either: its
     // arithmetic divides by the step count.
     if (image == NULL || imageLength == 0 || chunkSize == 0)
         return 0;
-    window.view = view;
-    window.open = 0;
-    window.stepCount = StepCount(imageLength, chunkSize);
-    window.sent = 0;
-    window.total = headerLength + imageLength;
-    window.loggedTenths = 0;
-    window.caption[0] = '\0';
-    LoadStringA(ModuleInstance(), IDS_TITLE, window.caption, sizeof window.caption);
+    progress.view = view;
+    progress.stepCount = StepCount(imageLength, chunkSize);
+    progress.sent = 0;
+    progress.total = headerLength + imageLength;
+    progress.loggedTenths = 0;
+    progress.caption[0] = '\0';
+    LoadStringA(ModuleInstance(), IDS_TITLE, progress.caption, sizeof progress.caption);
     // The dialog usually opens after the header, which the printer takes at once; only one
     // that holds it opens the dialog while the header waits.
-    if (headerLength != 0 && !SendPiece(&window, sendMode, header, headerLength, 0))
+    if (headerLength != 0 && !SendPiece(&progress, sendMode, header, headerLength, notAStep))
         goto done;
-    OpenProgressOnce(&window);
+    OpenProgressOnce(&progress);
 
     // Each piece shows the step of the one before it while it is on its way.
     while (remaining > chunkSize) {
-        if (!SendPiece(&window, sendMode, image + offset, chunkSize, index))
+        if (!SendPiece(&progress, sendMode, image + offset, chunkSize, step))
             goto done;
         remaining -= chunkSize;
         offset += chunkSize;
-        index += 1;
+        step += 1;
     }
     // The last piece, short or of full size, always goes here; remaining is at least 1.
-    if (!SendPiece(&window, sendMode, image + offset, remaining, index))
+    if (!SendPiece(&progress, sendMode, image + offset, remaining, step))
         goto done;
-    ProgressStep(window.stepCount, window.stepCount);
+    ProgressStep(progress.stepCount, progress.stepCount);
     result = 1;
 done:
-    if (window.open)
+    // The dialog ignores a close when nothing opened it: a header refused before any wait.
+    if (progress.view != TRANSFER_UNSEEN)
         ProgressClose();
     return result;
 }

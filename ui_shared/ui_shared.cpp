@@ -23,12 +23,6 @@ POINT CenteredPosition(int width, int height, int w, int h)
     return corner;
 }
 
-void ForgetScreenSize()
-{
-    screenSize.cx = 0;
-    screenSize.cy = 0;
-}
-
 static void MeasureScreen()
 {
     HDC info = CreateICA("DISPLAY", NULL, NULL, NULL);

@@ -8,8 +8,4 @@
 // Either may be negative when the window is larger than the screen.
 POINT CenteredPosition(int screenWidth, int screenHeight, int w, int h);
 
-// CenterWindow keeps the screen size it measured for the life of the process; after this the
-// next centring measures again, as the first of a process does.
-void ForgetScreenSize();
-
 #endif

@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(pnp.propertyQueries <= 8, "a device's list was asked for without bound");
     Check(SimHandles().live == (result ? 2 : 0), "open handles disagree with the result");
     if (result)
-        Check(SimHandleName(PrimaryHandle()) == SimHandleName(SecondaryHandle()),
+        Check(SimHandleName(PrimaryHandle()) == SimHandleName(SimOtherOpenHandle(PrimaryHandle())),
               "the two handles name different devices");
     if (plain) {
         int matches = 0;

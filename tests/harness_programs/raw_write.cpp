@@ -5,6 +5,9 @@
 // Usage: raw_write DEVICE-PATH IMAGE-FILE
 #include <windows.h>
 
+// The printer model's header, as the tool is built with it.
+#include "build_config.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -42,12 +45,12 @@ int main(int argc, char **argv)
         goto done;
     }
     {
-        BYTE header[24] = {0xCD, 0xCA, 0x10, 0x00, 0x00, 0xFD, 0x00, 0x01, 0x00, 0x04, 0, 0,
-                           0,    0,    0,    0x04, 0,    0,    0,    0,    0,    0,    0, 0};
-        header[20] = (BYTE)(length >> 24);
-        header[21] = (BYTE)(length >> 16);
-        header[22] = (BYTE)(length >> 8);
-        header[23] = (BYTE)length;
+        BYTE header[UPDATE_TOOL_HEADER_LENGTH] = {UPDATE_TOOL_HEADER_BYTES};
+        BYTE *field = header + UPDATE_TOOL_HEADER_LENGTH_AT;
+        field[0] = (BYTE)(length >> 24);
+        field[1] = (BYTE)(length >> 16);
+        field[2] = (BYTE)(length >> 8);
+        field[3] = (BYTE)length;
 
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);

@@ -138,6 +138,7 @@ def main(argv):
           "the signed executable less its signature is the unsigned one")
     check(MODEL_VERSION.encode("utf-16-le") in tool, "the version text is in the version resource")
     # Declared where the usual printer is, so that every scenario's clean-up removes it.
+    printer.use_model(system_build)
     model = printer.Device(*printer.TARGET.instance.split("\\")[1:],
                            ["USB\\VID_1A2B&PID_3C4D&REV_0200", MODEL_ID])
     delivered, what = signed, "the signed tool"

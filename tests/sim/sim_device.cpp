@@ -112,6 +112,15 @@ std::string SimHandleName(HANDLE handle)
     return device ? device->name : std::string();
 }
 
+HANDLE SimOtherOpenHandle(HANDLE besides)
+{
+    // Handles are handed out in rising order, so the last one in the map was opened last.
+    for (auto open = openHandles.rbegin(); open != openHandles.rend(); ++open)
+        if (open->first != besides)
+            return open->first;
+    return INVALID_HANDLE_VALUE;
+}
+
 std::string SimScannerPipeName(int port, int pipe)
 {
     return "\\\\.\\Usbscan" + std::to_string(port) + "\\" + std::to_string(pipe);

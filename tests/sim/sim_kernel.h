@@ -141,6 +141,10 @@ void SimSetMessageWaiting();
 // The device name an open handle refers to; empty when the handle is not open.
 std::string SimHandleName(HANDLE handle);
 
+// The device handle opened last that is still open and is not besides; INVALID_HANDLE_VALUE
+// when there is none. The link hands its second handle to no caller: tests find it here.
+HANDLE SimOtherOpenHandle(HANDLE besides);
+
 // "\\.\Usbscan<port>\<pipe>"
 std::string SimScannerPipeName(int port, int pipe);
 // Pipes 0 to 3 of a still-image port; pipe 0 answers the descriptor request with the IDs.

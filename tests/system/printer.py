@@ -7,6 +7,7 @@ the prefix's dosdevices/ folder holds under that path's name: a link to a FIFO, 
 pseudo-terminal or /dev/full stands in for the printer's USB pipe.
 """
 import os
+import re
 import select
 import stat
 import threading
@@ -21,7 +22,11 @@ HKLM_CCS = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"
 class Device:
     """One USB printer interface: its instance id, hardware-ID list and device path."""
 
-    def __init__(self, hardware_base, serial, hardware_ids):
+    def __init__(self, hardware_base=None, serial=None, hardware_ids=None):
+        if hardware_base is not None:
+            self.describe(hardware_base, serial, hardware_ids)
+
+    def describe(self, hardware_base, serial, hardware_ids):
         self.instance = "USB\\%s\\%s" % (hardware_base, serial)
         self.hardware_ids = hardware_ids
         self.path_name = ("usb#%s#%s#%s" % (hardware_base, serial, USBPRINT)).lower()
@@ -53,12 +58,9 @@ class Device:
 
 
 # The printer the tool looks for: its configured ID in lower case, second in the list.
-TARGET = Device("VID_7A3D&PID_5E21&MI_01", "6&1d2e3f4a&0&0001",
-                ["USB\\VID_7A3D&PID_5E21&REV_0100&MI_01", "usb\\vid_7a3d&pid_5e21&mi_01"])
+TARGET = Device()
 # Another USB printer listed before it, whose IDs only come close to the configured one.
-OTHER = Device("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
-               ["USB\\VID_1A2B&PID_0C0D&MI_00", "USB\\VID_7A3D&PID_5E21",
-                "USB\\VID_7A3D&PID_5E21&MI_012"])
+OTHER = Device()
 
 
 # A printer whose interface is declared but not linked, listed before the target, and one
@@ -67,9 +69,37 @@ OTHER = Device("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
 STALE = Device("VID_0A0B&PID_0001&MI_00", "6&00000001&0&0000", ["USB\\VID_0A0B&PID_0001&MI_00"])
 NEXT = Device("VID_9C8B&PID_0001&MI_00", "6&00000009&0&0000", ["USB\\VID_9C8B&PID_0001&MI_00"])
 # A second printer of the model the tool looks for, on another port.
-TWIN = Device("VID_7A3D&PID_5E21&MI_01", "6&1d2e3f4a&0&0002",
-              ["USB\\VID_7A3D&PID_5E21&REV_0100&MI_01", "USB\\VID_7A3D&PID_5E21&MI_01"])
+TWIN = Device()
 ALL_DEVICES = (STALE, OTHER, TARGET, NEXT, TWIN)
+
+
+def build_model(build_dir):
+    """The printer model the build was configured for, as the header it generated for the tool
+    says: {"hardware_id": "USB\\VID_...", "header": the header's bytes, "length_at": where
+    the image's length goes in it}."""
+    with open(os.path.join(build_dir, "generated", "build_config.h")) as f:
+        define = dict(re.findall(r"^#define (UPDATE_TOOL_\w+) (.*)$", f.read(), re.M))
+    length = int(define["UPDATE_TOOL_HEADER_LENGTH"])
+    return {
+        "hardware_id": define["UPDATE_TOOL_HARDWARE_ID"].strip('"').replace("\\\\", "\\"),
+        "header": bytes(int(b, 0) for b in define["UPDATE_TOOL_HEADER_BYTES"].split(","))
+        if length else b"",
+        "length_at": int(define.get("UPDATE_TOOL_HEADER_LENGTH_AT", "0")),
+    }
+
+
+def use_model(build_dir):
+    """Gives the printers of the build's model, and the one close to it, the configured ID."""
+    configured = build_model(build_dir)["hardware_id"]
+    base = configured.split("\\", 1)[1]
+    # "USB\\VID_xxxx&PID_xxxx" then the interface: a revision goes between them, as devices
+    # list it.
+    maker_product, interface = configured[:21], configured[21:]
+    revised = maker_product + "&REV_0100" + interface
+    TARGET.describe(base, "6&1d2e3f4a&0&0001", [revised, configured.lower()])
+    TWIN.describe(base, "6&1d2e3f4a&0&0002", [revised, configured])
+    OTHER.describe("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
+                   ["USB\\VID_1A2B&PID_0C0D&MI_00", maker_product, configured + "2"])
 
 
 class Printers:
@@ -273,12 +303,14 @@ def embedded_image(build_dir):
     return os.path.join(build_dir, "test-firmware.bin")
 
 
-def expected_stream(image_path):
-    """The 24-byte transfer header with the image length, followed by the image itself."""
+def expected_stream(image_path, build_dir):
+    """The build's transfer header with the image length, followed by the image itself."""
     with open(image_path, "rb") as f:
         image = f.read()
-    header = bytes([0xCD, 0xCA, 0x10, 0x00, 0x00, 0xFD, 0x00, 0x01, 0x00, 0x04]) + bytes(5) + \
-        bytes([0x04]) + bytes(4) + len(image).to_bytes(4, "big")
+    model = build_model(build_dir)
+    header, at = model["header"], model["length_at"]
+    if header:
+        header = header[:at] + len(image).to_bytes(4, "big") + header[at + 4:]
     return header + image
 
 

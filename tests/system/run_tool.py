@@ -33,7 +33,8 @@ def report(expected, received):
 def run(build_dir, lang, display):
     shots = os.path.join(build_dir, "screenshots")
     exe = os.path.join(build_dir, "UpdateTool.exe")
-    expected = printer.expected_stream(printer.embedded_image(build_dir))
+    printer.use_model(build_dir)
+    expected = printer.expected_stream(printer.embedded_image(build_dir), build_dir)
     os.makedirs(shots, exist_ok=True)
     rx = None
     with wine.open_session(build_dir, "run", lang=lang, screen=not display,

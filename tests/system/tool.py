@@ -40,6 +40,7 @@ class Context:
         its model (scenarios that look at ctx.target) and what it receives, instead of the build
         dir's."""
         self.build_dir = build_dir
+        printer.use_model(build_dir)
         self.session = session
         self.lang = lang
         self.strings = texts.load_strings(SOURCE_DIR, lang)
@@ -53,7 +54,7 @@ class Context:
 
     def expected_stream(self):
         if self.expected is None:
-            self.expected = printer.expected_stream(self.image)
+            self.expected = printer.expected_stream(self.image, self.build_dir)
         return self.expected
 
     def receiver(self, name, **options):

@@ -34,7 +34,10 @@ class DeviceLinkTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetLink();
+        // The link classifies the Windows version once a process: each case runs in a process of
+        // its own (ctest runs every case apart), so each starts unclassified.
+        CloseDeviceHandles();
+        SetLinkKind(LINK_PRINTER_CLASS);
         SimKernelReset();
     }
 
@@ -95,6 +98,10 @@ inline int SendAndWait(int mode, const void *data, void *reply, DWORD length,
     }
     return woke;
 }
+
+// The handle the link holds beside PrimaryHandle, as the platform knows it; INVALID_HANDLE_VALUE
+// when closed.
+inline HANDLE SecondaryHandle() { return SimOtherOpenHandle(PrimaryHandle()); }
 
 // The device name behind a handle, or "closed".
 inline std::string NameOf(HANDLE handle)

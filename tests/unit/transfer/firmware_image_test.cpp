@@ -10,15 +10,20 @@
 namespace
 {
 
-// Header bytes 0 to 19 as the printer expects them; 20 to 23 carry the length.
-const std::vector<BYTE> fixedHeader = {0xCD, 0xCA, 0x10, 0x00, 0x00, 0xFD, 0x00, 0x01, 0x00, 0x04,
-                                       0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00};
+// The model's header bytes before its length, as the build configured them; the four bytes
+// from UPDATE_TOOL_HEADER_LENGTH_AT carry the length.
+const BYTE modelHeader[] = {UPDATE_TOOL_HEADER_BYTES};
+const std::vector<BYTE> fixedHeader(modelHeader, modelHeader + UPDATE_TOOL_HEADER_LENGTH_AT);
 
-std::vector<BYTE> FixedPart() { return std::vector<BYTE>(TransferHeader(), TransferHeader() + 20); }
+std::vector<BYTE> FixedPart()
+{
+    return std::vector<BYTE>(TransferHeader(), TransferHeader() + UPDATE_TOOL_HEADER_LENGTH_AT);
+}
 
 std::vector<BYTE> LengthBytes()
 {
-    return std::vector<BYTE>(TransferHeader() + 20, TransferHeader() + TRANSFER_HEADER_SIZE);
+    return std::vector<BYTE>(TransferHeader() + UPDATE_TOOL_HEADER_LENGTH_AT,
+                             TransferHeader() + UPDATE_TOOL_HEADER_LENGTH_AT + 4);
 }
 
 TEST(TransferHeader, CarriesTheLengthMostSignificantByteFirstAndNothingElseChanges)

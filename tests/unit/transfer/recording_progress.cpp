@@ -2,15 +2,24 @@
 #include "progress/progress.h"
 #include "transfer_log.h"
 
-void ProgressOpen(UINT stringId, int enableCancel, const char *caption)
+int ProgressOpen(UINT stringId, int enableCancel, const char *caption)
 {
+    if (Log().progressOpen)
+        return 0;
+    Log().progressOpen = 1;
     Log().trace.push_back("open" + std::to_string(stringId) + "/" + std::to_string(enableCancel) +
                           "/" + (caption != NULL ? caption : "(none)"));
+    return 1;
 }
 
 void ProgressShowBusy(int busy) { Log().trace.push_back(busy ? "busy1" : "busy0"); }
 
-void ProgressClose() { Log().trace.push_back("close"); }
+void ProgressClose()
+{
+    if (Log().progressOpen)
+        Log().trace.push_back("close");
+    Log().progressOpen = 0;
+}
 
 int ProgressStep(DWORD total, DWORD current)
 {

@@ -26,6 +26,7 @@ struct TransferLog {
     std::vector<DWORD> lengths;
     std::vector<int> modes;
     int repliesAsked = 0;       // sends given a reply buffer
+    int progressOpen = 0;       // an open has had no close yet, as the dialog keeps it
     std::vector<BYTE> received; // every byte of every accepted send, in order
 };
 

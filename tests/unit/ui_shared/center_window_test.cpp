@@ -29,13 +29,13 @@ TEST(CenterWindow, CentresWithTruncatingHalvesAndNegativeCornersForLargeWindows)
     }
 }
 
-// CenterWindow's screen cache: each case starts as a process that has not measured yet.
+// CenterWindow's screen cache, kept for the life of the process: each case runs in a process
+// of its own (ctest runs every case apart), which has not measured yet.
 struct CenterWindowCache : ::testing::Test {
     HWND window = NULL;
     void SetUp() override
     {
         SimUiReset();
-        ForgetScreenSize();
         window = SimCreateWindow("Static", NULL, 0, RECT{0, 0, 100, 100});
     }
     RECT Rect() { return SimWindow(window).windowRect; }
