@@ -3,6 +3,7 @@
 #include "app/command_line_internal.h"
 
 #include "app/update_dialog.h"
+#include "app/update_loop.h"
 #include "app/update_loop_internal.h"
 #include "build_config.h"
 #include "device/device_link.h"
@@ -118,4 +119,19 @@ int RunWithCommandLine(HINSTANCE instance, const CommandLine *line)
     RunLog("result: %s, exit code %u", runEnds[end].text, runEnds[end].code);
     RunLogClose();
     return runEnds[end].code;
+}
+
+// The top of the run: the command line decides between the dialogs users see and a run for
+// deployment tools, which itself may show the dialogs (only /log given); the loop sits below both.
+int RunUpdateTool(HINSTANCE instance)
+{
+    CommandLine line;
+    int usable = ParseCommandLine(GetCommandLineA(), &line);
+    // Any argument at all makes a run for deployment tools and scripts, ended by an exit code.
+    if (line.arguments != 0)
+        return usable ? RunWithCommandLine(instance, &line) : EXIT_BAD_COMMAND_LINE;
+    if (!ClaimSingleInstance())
+        return 0;
+    RunUpdateLoop(instance);
+    return 0;
 }

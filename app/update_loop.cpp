@@ -1,7 +1,4 @@
 // The update loop: lookup, the update dialog in the state that follows, and the transfer.
-#include "app/update_loop.h"
-
-#include "app/command_line_internal.h"
 #include "app/update_loop_internal.h"
 
 #include "app/update_dialog.h"
@@ -44,17 +41,4 @@ void RunUpdateLoop(HINSTANCE instance)
         state = UI_FAILED;
     }
     CloseDeviceHandles();
-}
-
-int RunUpdateTool(HINSTANCE instance)
-{
-    CommandLine line;
-    int usable = ParseCommandLine(GetCommandLineA(), &line);
-    // Any argument at all makes a run for deployment tools and scripts, ended by an exit code.
-    if (line.arguments != 0)
-        return usable ? RunWithCommandLine(instance, &line) : EXIT_BAD_COMMAND_LINE;
-    if (!ClaimSingleInstance())
-        return 0;
-    RunUpdateLoop(instance);
-    return 0;
 }

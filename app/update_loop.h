@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// Runs the whole tool for the module instance; returns the process exit code: without a
+// Runs the whole tool for the module instance (the command-line runs' file holds it: they sit
+// above the loop); returns the process exit code: without a
 // command line always 0, and a second instance returns at once without touching any window or
 // device; with one, the code of the run it asked for.
 int RunUpdateTool(HINSTANCE instance);

@@ -219,8 +219,8 @@ static int OpenBothHandles(const char *path, int osFamily)
 // stopping at two, and keeps the first one's interface in *found. 1 when the walk reached the
 // list's end (or the second match); 0 when a device could not be read or the enumeration failed
 // before its end.
-static int CountPrinters(HDEVINFO set, const GUID *interfaceClass, char *idCopy, int osFamily,
-                         SP_DEVICE_INTERFACE_DATA *found, int *matches)
+static int CountModelPrinters(HDEVINFO set, const GUID *interfaceClass, char *idCopy, int osFamily,
+                              SP_DEVICE_INTERFACE_DATA *found, int *matches)
 {
     int result = 0;
     BYTE *list = NULL;
@@ -321,7 +321,7 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     set = setup.getClassDevs(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE)
         goto done;
-    if (!CountPrinters(set, interfaceClass, idCopy, osFamily, &found, &matches))
+    if (!CountModelPrinters(set, interfaceClass, idCopy, osFamily, &found, &matches))
         goto done;
     *present = matches;
     if (!open)
