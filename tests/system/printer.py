@@ -76,7 +76,7 @@ ALL_DEVICES = (STALE, OTHER, TARGET, NEXT, TWIN)
 def build_model(build_dir):
     """The printer model the build was configured for, as the header it generated for the tool
     says: {"hardware_id": "USB\\VID_...", "header": the header's bytes, "length_at": where
-    the image's length goes in it}."""
+    the image's length goes in it, "versions": the tool's and the firmware's}."""
     with open(os.path.join(build_dir, "generated", "build_config.h")) as f:
         define = dict(re.findall(r"^#define (UPDATE_TOOL_\w+) (.*)$", f.read(), re.M))
     length = int(define["UPDATE_TOOL_HEADER_LENGTH"])
@@ -85,6 +85,8 @@ def build_model(build_dir):
         "header": bytes(int(b, 0) for b in define["UPDATE_TOOL_HEADER_BYTES"].split(","))
         if length else b"",
         "length_at": int(define.get("UPDATE_TOOL_HEADER_LENGTH_AT", "0")),
+        "versions": tuple(define[k].strip('"') for k in ("UPDATE_TOOL_VERSION",
+                                                         "UPDATE_TOOL_FIRMWARE_VERSION")),
     }
 
 

@@ -14,7 +14,7 @@ import subprocess
 import time
 import traceback
 
-from tests.system import wine
+from tests.system import printer, wine
 from tests.system.printer import NEXT, OTHER, STALE, TARGET, TWIN
 from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
                                check, click, driver_events, exit_tool, expect_escape_ignored,
@@ -58,11 +58,9 @@ def run_log(ctx, name):
 def expect_log(ctx, path, *patterns):
     """The run's log: timed lines, the first naming both versions, the model and Windows, then
     lines matching patterns in order, the last one last; its text."""
-    with open(os.path.join(ctx.build_dir, "CMakeCache.txt")) as f:
-        cache = dict(re.findall(r"^(\w+):\w+=(.*)$", f.read(), re.M))
+    model = printer.build_model(ctx.build_dir)
     start = r"start: tool %s, firmware %s, %s, Windows \d+\.\d+\.\d+ " % tuple(
-        re.escape(cache[k]) for k in ("CMAKE_PROJECT_VERSION", "UPDATE_TOOL_FIRMWARE_VERSION",
-                                      "UPDATE_TOOL_HARDWARE_ID"))
+        re.escape(v) for v in model["versions"] + (model["hardware_id"],))
     text = open(path, encoding="latin-1").read()
     timed = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} "
     check(re.fullmatch(timed + start + "".join(r".*\n(%s.*\n)*?%s" % (timed, timed) + p
