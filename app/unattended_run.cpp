@@ -66,15 +66,14 @@ static const struct {
 static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 {
     DWORD started = GetTickCount();
-    int logged = 0;
+    // The dialog's record of what was found, in a run that shows none.
+    UpdateShowing look = {0, config, 0, 0, 0};
 
     for (;;) {
-        int state = LookUpPrinter(*config);
-        if (state != logged)
-            RunLog("lookup: %s", runEnds[state].text);
-        logged = state;
-        if (state == UI_READY || GetTickCount() - started >= waitSeconds * 1000)
-            return state;
+        if (LookAgain(&look, LOOK_AFRESH))
+            RunLog("lookup: %s", runEnds[look.state].text);
+        if (look.state == UI_READY || GetTickCount() - started >= waitSeconds * 1000)
+            return look.state;
         // Waits for nothing but the time: no window exists to answer meanwhile. Sleep would be
         // one more import against the executable's size budget.
         MsgWaitForMultipleObjects(0, NULL, FALSE, lookIntervalMs, 0);
@@ -85,8 +84,8 @@ static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 static int RunMode(HINSTANCE instance, const CommandLine *line, const LinkConfig *config)
 {
     if (line->mode == RUN_INTERACTIVE) {
-        RunUpdateLoop(instance);
-        return UiState() == UI_READY ? END_CLOSED_READY : UiState();
+        int state = RunUpdateLoop(instance);
+        return state == UI_READY ? END_CLOSED_READY : state;
     }
     // The printers are counted right before the send: the state is the one the transfer meets.
     int state = LookUntilReady(config, line->waitSeconds);

@@ -6,39 +6,40 @@
 #include "resources/resource.h"
 #include "transfer/chunked_transfer.h"
 
-int ShowUpdateDialog(HINSTANCE instance, int state, const LinkConfig *config)
+int ShowUpdateDialog(HINSTANCE instance, UpdateShowing *showing)
 {
-    SetUiState(state);
     // A dialog that never appears must read as Exit: a 1 left from an earlier showing would
     // send the loop round again with no window, a busy loop nobody could stop.
-    SetRetryRequested(0);
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), NULL, UpdateDialogProc, (LPARAM)config);
-    return RetryRequested();
+    showing->actionChosen = 0;
+    showing->changedAt = 0;
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), NULL, UpdateDialogProc,
+                    (LPARAM)showing);
+    return showing->actionChosen;
 }
 
-void RunUpdateLoop(HINSTANCE instance)
+int RunUpdateLoop(HINSTANCE instance)
 {
     LinkConfig config = DefaultLinkConfig();
-    int state = LookUpPrinter(config);
-    for (;;) {
-        int action = ShowUpdateDialog(instance, state, &config);
+    UpdateShowing showing = {0, &config, 0, 0, 0};
+    LookAgain(&showing, LOOK_AFRESH);
+    while (ShowUpdateDialog(instance, &showing)) {
         // The dialog followed the printer while it showed: the button pressed answers the state
         // the user aimed at.
-        int answered = UiState();
-        if (!action)
-            break;
+        int answered = showing.state;
         // Every click looks again. Retry for its own sake; Transfer so that the image goes only
         // where exactly one printer of the model is there at the click, opened afresh: one
         // plugged in or swapped since the last look is counted, never guessed at.
-        state = LookUpPrinter(config);
-        if (answered != UI_READY || state != UI_READY)
+        LookAgain(&showing, LOOK_AFRESH);
+        if (answered != UI_READY || showing.state != UI_READY)
             continue;
         if (RunTransferAction(instance)) {
             // Only Exit is offered; whatever the dialog leaves, the run is over.
-            ShowUpdateDialog(instance, UI_DONE, NULL);
+            showing.state = UI_DONE;
+            ShowUpdateDialog(instance, &showing);
             break;
         }
-        state = UI_FAILED;
+        showing.state = UI_FAILED;
     }
     CloseDeviceHandles();
+    return showing.state;
 }

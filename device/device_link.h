@@ -21,18 +21,21 @@ static_assert(sizeof(LinkConfig) == 136, "LinkConfig is passed by value as 136 b
 // hardware ID and pipe mode.
 LinkConfig DefaultLinkConfig();
 
-// Closes any handles of a previous lookup, then looks for the printer by config.kind.
-// Non-zero when exactly one printer of the model is present and it can be written; the handles
-// then stay open until the next lookup or CloseDeviceHandles. *present, when given, gets how
-// many printers of the model the lookup saw: 0, 1, or 2 for two or more, of which none is
-// opened (the tool cannot tell which one the user means to update).
-int FindPrinter(LinkConfig config, int *present = NULL);
+// How a lookup treats the handles an earlier one left open.
+enum LookMode {
+    LOOK_AFRESH = 0, // closes them first and opens the one printer found anew
+    // Keeps them while their printer is still the one of the model there, or no count can be
+    // made (the scanner ports answer only through a pipe opened on them): counted, nothing
+    // opened. Closes them otherwise. With no handles open, a lookup as LOOK_AFRESH.
+    LOOK_KEEP = 1,
+};
 
-// Counts the printers of the model present now into *present, as FindPrinter's, opening,
-// closing and writing nothing: the handles of the last lookup stay as they are. 0 when no count
-// could be made, which on the scanner ports is always (a port answers only through a pipe
-// opened on it).
-int CountPrinters(LinkConfig config, int *present);
+// Looks for the printer by config.kind. Non-zero when exactly one printer of the model is present
+// and it can be written: its handles are then open, and stay open until a lookup finds otherwise
+// or CloseDeviceHandles; on 0 they are closed. *present, when given, gets how many printers of
+// the model the lookup saw: 0, 1, or 2 for two or more, of which none is opened (the tool cannot
+// tell which one the user means to update).
+int FindPrinter(LinkConfig config, int *present = NULL, int mode = LOOK_AFRESH);
 
 // Closes whichever device handles are open and marks both closed; returns 1. The next write
 // starts the stream afresh.

@@ -53,35 +53,36 @@ static int ParseIdField(const char *hardwareId, int offset)
     return ParseHexField(field);
 }
 
-int FindPrinter(LinkConfig config, int *present)
+int FindPrinter(LinkConfig config, int *present, int mode)
 {
     int seen = 0;
     int found = 0;
     if (osFamily == OS_UNCLASSIFIED)
         GetOsFamily(&osFamily);
-    CloseDeviceHandles();
-    SetLinkKind(config.kind);
 
-    if (config.kind == LINK_PRINTER_CLASS) {
-        found = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily, 1,
-                                       &seen);
+    if (mode == LOOK_KEEP && PrimaryHandle() != INVALID_HANDLE_VALUE) {
+        found = config.kind != LINK_PRINTER_CLASS ||
+                !FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily, 0,
+                                        &seen) ||
+                seen == 1;
+        // Gone, or joined by another of the model: its handles go, as a new lookup's would.
+        if (found)
+            seen = 1;
+        else
+            CloseDeviceHandles();
     } else {
-        int vendorId = ParseIdField(config.hardwareId, 8);
-        int productId = ParseIdField(config.hardwareId, 17);
-        found = FindScannerPort(vendorId, productId, config.scanPipeMode, osFamily, &seen);
+        CloseDeviceHandles();
+        SetLinkKind(config.kind);
+        if (config.kind == LINK_PRINTER_CLASS) {
+            found = FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily,
+                                           1, &seen);
+        } else {
+            int vendorId = ParseIdField(config.hardwareId, 8);
+            int productId = ParseIdField(config.hardwareId, 17);
+            found = FindScannerPort(vendorId, productId, config.scanPipeMode, osFamily, &seen);
+        }
     }
     if (present != NULL)
         *present = seen;
     return found;
-}
-
-int CountPrinters(LinkConfig config, int *present)
-{
-    *present = 0;
-    if (config.kind != LINK_PRINTER_CLASS)
-        return 0;
-    if (osFamily == OS_UNCLASSIFIED)
-        GetOsFamily(&osFamily);
-    return FindPrinterByInterface(&GUID_DEVINTERFACE_USBPRINT, config.hardwareId, osFamily, 0,
-                                  present);
 }

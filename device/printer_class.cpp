@@ -37,11 +37,11 @@ static const int maxPropertyQueries = 8;
 // The least a detail block can hold: cbSize and one character of DevicePath.
 static const DWORD detailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + 1;
 
-// GetProcAddress's answer as a plain function pointer, which converts to each function's own type.
+// One of setupapi's functions, as a plain function pointer, which converts to each one's own type.
 typedef void (*AnyFunction)(void);
-static AnyFunction SetupFunction(HMODULE module, const char *name)
+static AnyFunction SetupFunction(const char *name)
 {
-    return (AnyFunction)GetProcAddress(module, name);
+    return (AnyFunction)SystemFunction("setupapi.dll", name);
 }
 
 // 1 when setupapi's functions are at hand; the first call looks for them.
@@ -50,21 +50,16 @@ static int LoadSetupLibrary()
     if (setup.tried)
         return setup.ready;
     setup.tried = 1;
-    HMODULE module = LoadSystemModule("setupapi.dll");
-    if (module == NULL)
-        return 0;
-    setup.getClassDevs =
-        (decltype(setup.getClassDevs))SetupFunction(module, "SetupDiGetClassDevsA");
-    setup.enumDeviceInfo =
-        (decltype(setup.enumDeviceInfo))SetupFunction(module, "SetupDiEnumDeviceInfo");
-    setup.getRegistryProperty = (decltype(setup.getRegistryProperty))SetupFunction(
-        module, "SetupDiGetDeviceRegistryPropertyA");
+    setup.getClassDevs = (decltype(setup.getClassDevs))SetupFunction("SetupDiGetClassDevsA");
+    setup.enumDeviceInfo = (decltype(setup.enumDeviceInfo))SetupFunction("SetupDiEnumDeviceInfo");
+    setup.getRegistryProperty =
+        (decltype(setup.getRegistryProperty))SetupFunction("SetupDiGetDeviceRegistryPropertyA");
     setup.enumDeviceInterfaces =
-        (decltype(setup.enumDeviceInterfaces))SetupFunction(module, "SetupDiEnumDeviceInterfaces");
-    setup.getInterfaceDetail = (decltype(setup.getInterfaceDetail))SetupFunction(
-        module, "SetupDiGetDeviceInterfaceDetailA");
-    setup.destroyDeviceInfoList = (decltype(setup.destroyDeviceInfoList))SetupFunction(
-        module, "SetupDiDestroyDeviceInfoList");
+        (decltype(setup.enumDeviceInterfaces))SetupFunction("SetupDiEnumDeviceInterfaces");
+    setup.getInterfaceDetail =
+        (decltype(setup.getInterfaceDetail))SetupFunction("SetupDiGetDeviceInterfaceDetailA");
+    setup.destroyDeviceInfoList =
+        (decltype(setup.destroyDeviceInfoList))SetupFunction("SetupDiDestroyDeviceInfoList");
     setup.ready = setup.getClassDevs != NULL && setup.enumDeviceInfo != NULL &&
                   setup.getRegistryProperty != NULL && setup.enumDeviceInterfaces != NULL &&
                   setup.getInterfaceDetail != NULL && setup.destroyDeviceInfoList != NULL;

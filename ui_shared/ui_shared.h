@@ -20,13 +20,11 @@ enum CenterMode {
 // mode leaves its position unchanged. The screen size is measured once and cached.
 void CenterWindow(HWND window, int mode);
 
-// Loads fileName (a name such as "setupapi.dll") from the system folder, never from the
-// executable's; NULL when it cannot be loaded. The module stays loaded for the run.
-HMODULE LoadSystemModule(const char *fileName);
-
-// The function name of the system's DLL fileName, for a function some Windows lack: imported,
-// it would keep the tool from loading there. NULL where the DLL or the function is missing. The
-// DLL comes from the system folder, as LoadSystemModule loads it, and stays loaded for the run.
+// The function name of the system's DLL fileName (a name such as "setupapi.dll"), for a function
+// some Windows lack, or a DLL a download could plant beside the executable: imported, either
+// would keep the tool from loading there or load the planted copy. NULL where the DLL or the
+// function is missing. The DLL comes from the system folder, by its full path, and stays loaded
+// for the run.
 FARPROC SystemFunction(const char *fileName, const char *name);
 
 // Opens the run's log: path appended to, created when missing. 1 when it can be written.

@@ -40,6 +40,7 @@ struct Window {
     bool modal = false;
     bool ended = false;
     INT_PTR endResult = 0;
+    LONG_PTR userData = 0; // a dialog's DWLP_USER
     bool eraseRequested = false;
     RECT update = {0, 0, 0, 0};
     int surfaceWidth = 0;
@@ -491,11 +492,21 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWO
     return window;
 }
 
-// A dialog's message result is not modelled: nothing here reads it.
+// Only a dialog's own data is kept: nothing here reads its message result.
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
 {
-    (void)window, (void)index, (void)value;
-    return 0;
+    Window *w = Find(window);
+    if (w == NULL || index != DWLP_USER)
+        return 0;
+    LONG_PTR old = w->userData;
+    w->userData = value;
+    return old;
+}
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index)
+{
+    Window *w = Find(window);
+    return w != NULL && index == DWLP_USER ? w->userData : 0;
 }
 
 BOOL WINAPI DestroyWindow(HWND window)

@@ -170,6 +170,7 @@ typedef struct tagWNDCLASSA {
 } WNDCLASSA;
 #define WM_QUERYENDSESSION 0x0011
 #define DWLP_MSGRESULT 0
+#define DWLP_USER 16
 #define WS_POPUP 0x80000000UL
 #define WS_VISIBLE 0x10000000UL
 #define COLOR_WINDOWTEXT 8
@@ -183,6 +184,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR caption, DWO
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index);
 COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 
 // Errors

@@ -29,7 +29,7 @@ enum UserChoice {
 };
 
 struct Showing {
-    int uiState; // UiState() when the dialog was shown
+    int uiState; // the showing's state when the dialog came up
     std::string message, action, exitText, caption;
     bool actionVisible;
     bool endedByEsc;
@@ -38,13 +38,14 @@ struct Showing {
 // The script, the lookup's and the transfer's answers, and what the run showed.
 struct Script {
     std::vector<UserChoice> choices; // one per showing; CLICK_EXIT when run out
-    std::vector<int> lookupResults;  // printers seen, one per FindPrinter; then presentNow
-    int presentNow = 0;              // printers there when the script has no lookup left
+    std::vector<int> lookupResults;  // printers seen, one per fresh lookup; then presentNow
+    int presentNow = 0;              // printers there when the script has no lookup left, and at
+                                     // every look that keeps the handles
     int linkKind = LINK_PRINTER_CLASS;
     std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     std::vector<Showing> showings;
     size_t nextChoice = 0; // the choice of the next showing
-    int lookups = 0;
+    int lookups = 0;       // fresh lookups
     int transfers = 0;
     int closeHandlesCalls = 0;
 } script;
@@ -57,6 +58,12 @@ UserChoice ChoiceAt(size_t index)
 void Post(HWND dialog, UINT message, int id)
 {
     PostMessageA(dialog, message, message == WM_COMMAND ? MAKEWPARAM(id, BN_CLICKED) : 0, 0);
+}
+
+// The state the showing on screen shows, from the record the dialog reaches through its data.
+int ShownState(HWND dialog)
+{
+    return reinterpret_cast<UpdateShowing *>(GetWindowLongPtrA(dialog, DWLP_USER))->state;
 }
 
 // Whether the next showing comes up or fails, as the script says.
@@ -72,7 +79,7 @@ bool User(HWND dialog, int round)
     int button = choice == CLICK_ACTION || choice == PRESS_ESC_THEN_ACTION ? IDC_ACTION : IDC_EXIT;
     if (round == 0) {
         Showing s;
-        s.uiState = UiState();
+        s.uiState = ShownState(dialog);
         s.message = SimWindow(GetDlgItem(dialog, IDC_MESSAGE)).text;
         s.action = SimWindow(GetDlgItem(dialog, IDC_ACTION)).text;
         s.actionVisible = SimWindow(GetDlgItem(dialog, IDC_ACTION)).visible;
@@ -103,10 +110,10 @@ void ResetDesktop()
     SimSetModalUser(User);
 }
 
-void RunLoop(HINSTANCE instance)
+int RunLoop(HINSTANCE instance)
 {
     ArmNextShowing();
-    RunUpdateLoop(instance);
+    return RunUpdateLoop(instance);
 }
 
 std::string Text(UINT id)
@@ -128,17 +135,15 @@ LinkConfig DefaultLinkConfig()
     return config;
 }
 
-int FindPrinter(LinkConfig, int *present)
+int FindPrinter(LinkConfig, int *present, int mode)
 {
+    if (mode == LOOK_KEEP) {
+        *present = script.presentNow;
+        return *present == 1;
+    }
     size_t at = static_cast<size_t>(script.lookups++);
     *present = at < script.lookupResults.size() ? script.lookupResults[at] : script.presentNow;
     return *present == 1;
-}
-
-int CountPrinters(LinkConfig, int *present)
-{
-    *present = script.presentNow;
-    return 1;
 }
 
 int CloseDeviceHandles()
@@ -340,7 +345,6 @@ TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
         int first;              // printers at the start
         std::vector<int> looks; // printers there at each look, a second apart
         std::vector<int> shown; // the state shown after each look
-        int closes;             // handles closed by the looks
         bool held;              // the action button held down through the looks
         DWORD clickAfterMs;     // from the last look to the click
         int next;               // the state of the showing after the click
@@ -348,14 +352,14 @@ TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
         int kind;
     } rows[] = {
         // clang-format off
-        {"ready, a second printer joins: several", 1, {1, 2}, {UI_READY, UI_SEVERAL}, 1, false, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
-        {"ready, the printer goes: not found", 1, {0}, {UI_NOT_FOUND}, 1, false, 1500, UI_NOT_FOUND, 0, LINK_PRINTER_CLASS},
-        {"not found, it comes: ready, a later click transfers", 0, {0, 1}, {UI_NOT_FOUND, UI_READY}, 0, false, 1500, UI_FAILED, 1, LINK_PRINTER_CLASS},
-        {"not found, it comes: a click within the second is Retry", 0, {1}, {UI_READY}, 0, false, 300, UI_READY, 0, LINK_PRINTER_CLASS},
-        {"several, one leaves: ready", 2, {1}, {UI_READY}, 0, false, 1500, UI_FAILED, 1, LINK_PRINTER_CLASS},
-        {"not found, two come: several", 0, {2}, {UI_SEVERAL}, 0, false, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
-        {"ready, button held: no change under it, the click counts again", 1, {0, 2}, {UI_READY, UI_READY}, 0, true, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
-        {"scanner ports: the dialog never looks", 0, {1}, {UI_NOT_FOUND}, 0, false, 1500, UI_READY, 0, LINK_SCANNER_PORT},
+        {"ready, a second printer joins: several", 1, {1, 2}, {UI_READY, UI_SEVERAL}, false, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
+        {"ready, the printer goes: not found", 1, {0}, {UI_NOT_FOUND}, false, 1500, UI_NOT_FOUND, 0, LINK_PRINTER_CLASS},
+        {"not found, it comes: ready, a later click transfers", 0, {0, 1}, {UI_NOT_FOUND, UI_READY}, false, 1500, UI_FAILED, 1, LINK_PRINTER_CLASS},
+        {"not found, it comes: a click within the second is Retry", 0, {1}, {UI_READY}, false, 300, UI_READY, 0, LINK_PRINTER_CLASS},
+        {"several, one leaves: ready", 2, {1}, {UI_READY}, false, 1500, UI_FAILED, 1, LINK_PRINTER_CLASS},
+        {"not found, two come: several", 0, {2}, {UI_SEVERAL}, false, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
+        {"ready, button held: no change under it, the click counts again", 1, {0, 2}, {UI_READY, UI_READY}, true, 1500, UI_SEVERAL, 0, LINK_PRINTER_CLASS},
+        {"scanner ports: the dialog never looks", 0, {1}, {UI_NOT_FOUND}, false, 1500, UI_READY, 0, LINK_SCANNER_PORT},
         // clang-format on
     };
     for (const Row &row : rows) {
@@ -365,27 +369,27 @@ TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
         script.presentNow = row.first;
         script.linkKind = row.kind;
         std::vector<int> shown;
-        int closes = -1; // by the looks, counted at the click
+        int freshLookups = -1; // by the looks, counted at the click
         int nextState = 0;
         SimSetModalUser([&](HWND dialog, int round) {
             HWND action = GetDlgItem(dialog, IDC_ACTION);
-            if (closes >= 0) { // the showing after the click
-                nextState = UiState();
+            if (freshLookups >= 0) { // the showing after the click
+                nextState = ShownState(dialog);
                 Post(dialog, WM_COMMAND, IDC_EXIT);
                 return true;
             }
             SimSetPushed(action, row.held && round < static_cast<int>(row.looks.size()));
             if (round > 0) {
-                shown.push_back(UiState());
+                shown.push_back(ShownState(dialog));
                 EXPECT_EQ(SimWindow(action).text,
-                          Text(UiState() == UI_READY ? IDS_TRANSFER : IDS_RETRY));
+                          Text(shown.back() == UI_READY ? IDS_TRANSFER : IDS_RETRY));
             }
             if (round < static_cast<int>(row.looks.size())) {
                 script.presentNow = row.looks[static_cast<size_t>(round)];
                 SimPassTime(1000);
                 return true;
             }
-            closes = script.closeHandlesCalls;
+            freshLookups = script.lookups - 1;
             SimPassTime(row.clickAfterMs);
             Post(dialog, WM_COMMAND, IDC_ACTION);
             return true;
@@ -393,26 +397,30 @@ TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
         RunUpdateLoop(nullptr);
 
         EXPECT_EQ(shown, row.shown);
-        EXPECT_EQ(closes, row.closes);
+        EXPECT_EQ(freshLookups, 0) << "the dialog's looks keep the one printer's handles";
         EXPECT_EQ(nextState, row.next);
         EXPECT_EQ(script.transfers, row.transfers);
     }
 }
 
-TEST(UpdateDialog, ExitInDoneStateClearsRetryAndActionSetsIt)
+TEST(UpdateDialog, TheRunTellsTheStateLeftAndEachShowingItsOwnButton)
 {
     ResetDesktop();
     script.lookupResults = {1, 1};
     script.transferResults = {1};
     script.choices = {CLICK_ACTION, CLICK_EXIT};
-    RunLoop(nullptr);
-    EXPECT_EQ(RetryRequested(), 0);
+    EXPECT_EQ(RunLoop(nullptr), UI_DONE);
+    ResetDesktop();
+    script.lookupResults = {1};
+    EXPECT_EQ(RunLoop(nullptr), UI_READY) << "Exit from ready";
 
     ResetDesktop();
-    script.lookupResults = {0};
     script.choices = {CLICK_ACTION, DIALOG_FAILS};
     ArmNextShowing();
-    EXPECT_EQ(ShowUpdateDialog(nullptr, UI_NOT_FOUND, nullptr), 1);
+    LinkConfig config = DefaultLinkConfig();
+    UpdateShowing showing = {UI_NOT_FOUND, &config, 0, 0, 0};
+    EXPECT_EQ(ShowUpdateDialog(nullptr, &showing), 1);
+    EXPECT_EQ(ShowUpdateDialog(nullptr, &showing), 0) << "a showing that never came up is Exit";
 }
 
 TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)

@@ -89,6 +89,41 @@ TEST_F(LinkTest, EachLookupClosesThePreviousPairFirst)
     EXPECT_EQ(present, 2);
 }
 
+// The looks of a dialog that follows the printer: the one printer's handles stay as they were
+// opened while it is the one there or no count can be made, and go as soon as it is not.
+TEST_F(LinkTest, AKeepingLookHoldsTheOnePrinterAndLetsGoOfItOtherwise)
+{
+    const std::string secondPath = std::string(printerPath) + "b";
+    SimAddPrinter(printerPath, {configuredId});
+    SimAddPrinter(secondPath, {configuredId});
+    const struct {
+        const char *label;
+        int printers; // of the model there now; -1: the count fails
+        int found, present, live, opens;
+    } steps[] = {
+        {"nothing held: a lookup", 1, 1, 1, 2, 2}, {"the same printer: kept", 1, 1, 1, 2, 2},
+        {"no count: kept", -1, 1, 1, 2, 2},        {"another joins: let go", 2, 0, 2, 0, 2},
+        {"one leaves: a lookup", 1, 1, 1, 2, 4},   {"it goes: let go", 0, 0, 0, 0, 4},
+    };
+    HANDLE held = INVALID_HANDLE_VALUE;
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.label);
+        SimFailClassDevs(step.printers < 0);
+        if (step.printers >= 0) {
+            SimPnpDevices()[0].interfacePath = step.printers >= 1 ? printerPath : "";
+            SimPnpDevices()[1].interfacePath = step.printers == 2 ? secondPath : "";
+        }
+        int present = -1;
+        EXPECT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS), &present, LOOK_KEEP), step.found);
+        EXPECT_EQ(present, step.present);
+        EXPECT_EQ(SimHandles().live, step.live);
+        EXPECT_EQ(SimHandles().opens, step.opens);
+        if (step.found && step.opens == 2 && held != INVALID_HANDLE_VALUE)
+            EXPECT_EQ(PrimaryHandle(), held);
+        held = PrimaryHandle();
+    }
+}
+
 TEST_F(LinkTest, ScannerPathParsesTheIdsAtTheirFixedOffsets)
 {
     struct Row {
