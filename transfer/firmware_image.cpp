@@ -4,14 +4,16 @@
 #include "device/device_link.h"
 #include "resources/resource.h"
 
-// The image as the last load found it, read by the send that follows the load.
-static const BYTE *imagePointer = NULL;
-static DWORD imageLength = 0;
+// The image as the last load found it, read by the send that follows the load, and the header
+// that announces it, whose length field every load rewrites. One header byte, never sent, for a
+// model without a header: C++ has no arrays of none.
+struct LoadedImage {
+    const BYTE *data;
+    DWORD length;
+    BYTE header[TRANSFER_HEADER_SIZE != 0 ? TRANSFER_HEADER_SIZE : 1];
+};
 
-// Its image length field is rewritten by every load. One byte, never sent, for a model without
-// a header: C++ has no arrays of none.
-static BYTE transferHeader[TRANSFER_HEADER_SIZE != 0 ? TRANSFER_HEADER_SIZE : 1] = {
-    UPDATE_TOOL_HEADER_BYTES};
+static LoadedImage image = {NULL, 0, {UPDATE_TOOL_HEADER_BYTES}};
 
 TransferSettings ShippedTransferSettings()
 {
@@ -26,7 +28,7 @@ void StampImageSize(DWORD length)
 {
     // Without a header the model has no length field, and the offset is not written at all.
 #if UPDATE_TOOL_HEADER_LENGTH != 0
-    BYTE *field = transferHeader + UPDATE_TOOL_HEADER_LENGTH_AT;
+    BYTE *field = image.header + UPDATE_TOOL_HEADER_LENGTH_AT;
     field[0] = (BYTE)(length >> 24);
     field[1] = (BYTE)(length >> 16);
     field[2] = (BYTE)(length >> 8);
@@ -44,24 +46,24 @@ int LoadFirmwareImage(HINSTANCE instance)
     // the lower-case name finds the "FIRMWARE" type the resource script declares.
     HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(IDR_FIRMWARE), "firmware");
 
-    imagePointer = NULL;
-    imageLength = 0;
+    image.data = NULL;
+    image.length = 0;
     if (resource == NULL)
         goto done;
-    imageLength = SizeofResource(GetModuleHandleA(NULL), resource);
+    image.length = SizeofResource(GetModuleHandleA(NULL), resource);
     loaded = LoadResource(instance, resource);
     if (loaded != NULL)
-        imagePointer = (const BYTE *)LockResource(loaded);
-    if (imageLength == 0 || imagePointer == NULL)
+        image.data = (const BYTE *)LockResource(loaded);
+    if (image.length == 0 || image.data == NULL)
         goto done;
-    StampImageSize(imageLength);
+    StampImageSize(image.length);
     result = 1;
 done:
     return result;
 }
 
-const BYTE *FirmwareImage() { return imagePointer; }
+const BYTE *FirmwareImage() { return image.data; }
 
-DWORD FirmwareImageLength() { return imageLength; }
+DWORD FirmwareImageLength() { return image.length; }
 
-const BYTE *TransferHeader() { return transferHeader; }
+const BYTE *TransferHeader() { return image.header; }
