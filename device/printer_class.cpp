@@ -195,19 +195,16 @@ static int ListHoldsId(char *list, DWORD limit, char *idCopy)
 // Opens the device path into both handles. 0 with both closed when either open fails.
 static int OpenBothHandles(const char *path, int osFamily)
 {
-    HANDLE handle = OpenLinkHandle(path, FILE_ATTRIBUTE_NORMAL, osFamily);
-    SetPrimaryHandle(handle);
-    if (handle == INVALID_HANDLE_VALUE) {
-        CloseDeviceHandles();
-        return 0;
+    HANDLE primary = OpenLinkHandle(path, FILE_ATTRIBUTE_NORMAL, osFamily);
+    SetPrimaryHandle(primary);
+    if (primary != INVALID_HANDLE_VALUE) {
+        HANDLE secondary = OpenLinkHandle(path, FILE_ATTRIBUTE_NORMAL, osFamily);
+        SetSecondaryHandle(secondary);
+        if (secondary != INVALID_HANDLE_VALUE)
+            return 1;
     }
-    handle = OpenLinkHandle(path, FILE_ATTRIBUTE_NORMAL, osFamily);
-    SetSecondaryHandle(handle);
-    if (handle == INVALID_HANDLE_VALUE) {
-        CloseDeviceHandles();
-        return 0;
-    }
-    return 1;
+    CloseDeviceHandles();
+    return 0;
 }
 
 // Counts into *matches the devices of the set carrying idCopy with an interface of the class,

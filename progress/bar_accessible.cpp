@@ -164,8 +164,9 @@ static HRESULT STDMETHODCALLTYPE Invoke(IAccessible *, DISPID, REFIID, LCID, WOR
     return E_NOTIMPL;
 }
 
-// The answer for what a progress bar does not have: nothing, said as S_FALSE.
-static HRESULT NoText(IAccessible *object, VARIANT child, BSTR *out)
+// The answer for what a progress bar does not have: nothing, said as S_FALSE. The description,
+// help, keyboard shortcut and default action all answer so.
+static HRESULT STDMETHODCALLTYPE NoText(IAccessible *object, VARIANT child, BSTR *out)
 {
     if (out == NULL)
         return E_POINTER;
@@ -245,11 +246,6 @@ static HRESULT STDMETHODCALLTYPE GetValue(IAccessible *object, VARIANT child, BS
     return BarText(object, child, 1, out);
 }
 
-static HRESULT STDMETHODCALLTYPE GetDescription(IAccessible *object, VARIANT child, BSTR *out)
-{
-    return NoText(object, child, out);
-}
-
 static HRESULT NumberAnswer(IAccessible *object, VARIANT child, LONG number, VARIANT *out)
 {
     if (out == NULL)
@@ -280,11 +276,6 @@ static HRESULT STDMETHODCALLTYPE GetState(IAccessible *object, VARIANT child, VA
     return NumberAnswer(object, child, state, out);
 }
 
-static HRESULT STDMETHODCALLTYPE GetHelp(IAccessible *object, VARIANT child, BSTR *out)
-{
-    return NoText(object, child, out);
-}
-
 static HRESULT STDMETHODCALLTYPE GetHelpTopic(IAccessible *object, BSTR *file, VARIANT child,
                                               LONG *topic)
 {
@@ -293,33 +284,13 @@ static HRESULT STDMETHODCALLTYPE GetHelpTopic(IAccessible *object, BSTR *file, V
     return NoText(object, child, file);
 }
 
-static HRESULT STDMETHODCALLTYPE GetKeyboardShortcut(IAccessible *object, VARIANT child, BSTR *out)
-{
-    return NoText(object, child, out);
-}
-
 // Neither focus nor selection lives in a progress bar.
-static HRESULT NoChild(IAccessible *object, VARIANT *out)
+static HRESULT STDMETHODCALLTYPE NoChild(IAccessible *object, VARIANT *out)
 {
     if (out == NULL)
         return E_POINTER;
     out->vt = VT_EMPTY;
     return BarOf(object)->window != NULL ? S_FALSE : goneResult;
-}
-
-static HRESULT STDMETHODCALLTYPE GetFocus(IAccessible *object, VARIANT *out)
-{
-    return NoChild(object, out);
-}
-
-static HRESULT STDMETHODCALLTYPE GetSelection(IAccessible *object, VARIANT *out)
-{
-    return NoChild(object, out);
-}
-
-static HRESULT STDMETHODCALLTYPE GetDefaultAction(IAccessible *object, VARIANT child, BSTR *out)
-{
-    return NoText(object, child, out);
 }
 
 static HRESULT STDMETHODCALLTYPE Select(IAccessible *, LONG, VARIANT)
@@ -381,17 +352,14 @@ static HRESULT STDMETHODCALLTYPE DoDefaultAction(IAccessible *, VARIANT)
 
 static HRESULT STDMETHODCALLTYPE PutText(IAccessible *, VARIANT, BSTR) { return E_NOTIMPL; }
 
+// In IAccessible's order: the description, help, keyboard shortcut and default action are
+// NoText; the focus and the selection NoChild.
 static const IAccessibleVtbl barVtable = {
-    QueryInterface,   AddRef,          Release,
-    GetTypeInfoCount, GetTypeInfo,     GetIDsOfNames,
-    Invoke,           GetParent,       GetChildCount,
-    GetChild,         GetName,         GetValue,
-    GetDescription,   GetRole,         GetState,
-    GetHelp,          GetHelpTopic,    GetKeyboardShortcut,
-    GetFocus,         GetSelection,    GetDefaultAction,
-    Select,           Location,        Navigate,
-    HitTest,          DoDefaultAction, PutText,
-    PutText,
+    QueryInterface, AddRef,          Release,       GetTypeInfoCount, GetTypeInfo,  GetIDsOfNames,
+    Invoke,         GetParent,       GetChildCount, GetChild,         GetName,      GetValue,
+    NoText,         GetRole,         GetState,      NoText,           GetHelpTopic, NoText,
+    NoChild,        NoChild,         NoText,        Select,           Location,     Navigate,
+    HitTest,        DoDefaultAction, PutText,       PutText,
 };
 
 static BarAccessible *BarOfWindow(IOleWindow *object)

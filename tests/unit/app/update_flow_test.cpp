@@ -337,7 +337,8 @@ TEST(UpdateDialog, ShowsTheTextsAndButtonsOfEachState)
 }
 
 // The first showing follows the printer, a look a second with the printers the row says, then
-// the action button is clicked; the showing after it is answered with Exit.
+// the action button is clicked; the showing after it is read a look later (a failed one never
+// looks) and answered with Exit.
 TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
 {
     struct Row {
@@ -374,6 +375,10 @@ TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
         SimSetModalUser([&](HWND dialog, int round) {
             HWND action = GetDlgItem(dialog, IDC_ACTION);
             if (freshLookups >= 0) { // the showing after the click
+                if (round == 0) {
+                    SimPassTime(1000);
+                    return true;
+                }
                 nextState = ShownState(dialog);
                 Post(dialog, WM_COMMAND, IDC_EXIT);
                 return true;
