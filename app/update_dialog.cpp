@@ -36,42 +36,33 @@ static void SetItemFromTable(HWND window, int itemId, UINT stringId)
     SetDlgItemTextA(window, itemId, text);
 }
 
+// Each state's message and action button; the done state offers Exit alone.
+static const struct {
+    int state;
+    UINT message;
+    UINT action; // 0: the button is hidden
+} stateTexts[] = {
+    {UI_READY, IDS_READY, IDS_TRANSFER},
+    {UI_NOT_FOUND, IDS_NOT_FOUND, IDS_RETRY},
+    {UI_SEVERAL, IDS_SEVERAL_PRINTERS, IDS_RETRY},
+    {UI_FAILED, IDS_FAILED, IDS_RETRY},
+    {UI_DONE, IDS_DONE, 0},
+};
+
 static void FillForState(HWND window, int state)
 {
-    UINT messageId = 0;
-    UINT actionId = 0;
-    switch (state) {
-    case UI_READY:
-        messageId = IDS_READY;
-        actionId = IDS_TRANSFER;
-        break;
-    case UI_NOT_FOUND:
-        messageId = IDS_NOT_FOUND;
-        actionId = IDS_RETRY;
-        break;
-    case UI_SEVERAL:
-        messageId = IDS_SEVERAL_PRINTERS;
-        actionId = IDS_RETRY;
-        break;
-    case UI_FAILED:
-        messageId = IDS_FAILED;
-        actionId = IDS_RETRY;
-        break;
-    case UI_DONE:
-        messageId = IDS_DONE;
-        break;
-    default:
-        break;
+    for (const auto &texts : stateTexts) {
+        if (texts.state != state)
+            continue;
+        if (texts.action != 0)
+            SetItemFromTable(window, IDC_ACTION, texts.action);
+        else
+            ShowWindow(GetDlgItem(window, IDC_ACTION), SW_HIDE);
+        SetItemFromTable(window, IDC_EXIT, IDS_EXIT);
+        // The message last: when the dialog changes state in place, whoever reads the new
+        // message (a screen reader hears it change) finds the buttons of that state already.
+        SetItemFromTable(window, IDC_MESSAGE, texts.message);
     }
-    if (actionId != 0)
-        SetItemFromTable(window, IDC_ACTION, actionId);
-    else if (state == UI_DONE)
-        ShowWindow(GetDlgItem(window, IDC_ACTION), SW_HIDE);
-    SetItemFromTable(window, IDC_EXIT, IDS_EXIT);
-    // The message last: when the dialog changes state in place, whoever reads the new message
-    // (a screen reader hears it change) finds the buttons of that state already.
-    if (messageId != 0)
-        SetItemFromTable(window, IDC_MESSAGE, messageId);
 }
 
 // Whether the showing looks for the printer by itself: the failed state waits for the user (its
@@ -83,13 +74,6 @@ static int Follows(const UpdateShowing *showing)
     int state = showing->state;
     return showing->follows->kind == LINK_PRINTER_CLASS &&
            (state == UI_READY || state == UI_NOT_FOUND || state == UI_SEVERAL);
-}
-
-static void EndUpdateDialog(HWND window, UpdateShowing *showing, int action)
-{
-    KillTimer(window, followTimer);
-    showing->actionChosen = action;
-    EndDialog(window, 0);
 }
 
 INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -124,18 +108,14 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return TRUE;
     case WM_COMMAND:
         // Esc arrives as IDCANCEL and is ignored: only the two buttons close the dialog.
-        switch (LOWORD(wParam)) {
-        case IDC_ACTION:
-            if (showing->changedAt != 0 && GetTickCount() - showing->changedAt < changeGraceMs)
-                showing->state = showing->stateBeforeChange;
-            EndUpdateDialog(window, showing, 1);
-            break;
-        case IDC_EXIT:
-            EndUpdateDialog(window, showing, 0);
-            break;
-        default:
-            break;
-        }
+        if (LOWORD(wParam) != IDC_ACTION && LOWORD(wParam) != IDC_EXIT)
+            return FALSE;
+        showing->actionChosen = LOWORD(wParam) == IDC_ACTION;
+        if (showing->actionChosen && showing->changedAt != 0 &&
+            GetTickCount() - showing->changedAt < changeGraceMs)
+            showing->state = showing->stateBeforeChange;
+        KillTimer(window, followTimer);
+        EndDialog(window, 0);
         return FALSE;
     default:
         return FALSE;

@@ -362,16 +362,14 @@ static INT_PTR InitProgressDialog(HWND window)
     run.bar = InnerBarRect(frameRect);
     run.filledWidth = 0;
 
-    extent.cx = 16;
-    extent.cy = 8;
     dc = GetDC(window);
-    if (dc != NULL) {
-        if (!GetTextExtentPoint32A(dc, referencePercent, lstrlenA(referencePercent), &extent)) {
-            extent.cx = 16;
-            extent.cy = 8;
-        }
-        ReleaseDC(window, dc);
+    if (dc == NULL ||
+        !GetTextExtentPoint32A(dc, referencePercent, lstrlenA(referencePercent), &extent)) {
+        extent.cx = 16;
+        extent.cy = 8;
     }
+    if (dc != NULL)
+        ReleaseDC(window, dc);
     run.textOrigin = PercentTextOrigin(run.bar, extent);
     SetShownPercent(0);
     SetBarTexts(run.captionText, run.percentText);
