@@ -30,18 +30,15 @@ void GetOsFamily(int *family)
     if (!GetVersionExA(&info))
         return;
 
-    if (info.dwMajorVersion == 4) {
-        if (info.dwMinorVersion == 10)
-            *family = OS_WINDOWS_98;
-        else if (info.dwMinorVersion == 90)
-            *family = OS_WINDOWS_ME;
-        else
-            *family = OS_UNCLASSIFIED;
-    } else if (info.dwMajorVersion == 5) {
-        *family = info.dwMinorVersion == 0 ? OS_WINDOWS_2000 : OS_WINDOWS_XP_OR_LATER;
-    } else {
+    // 4.10 is 98 and 4.90 Me; any other 4.x (95 among them) stays unclassified.
+    if (info.dwMajorVersion == 4)
+        *family = info.dwMinorVersion == 10   ? OS_WINDOWS_98
+                  : info.dwMinorVersion == 90 ? OS_WINDOWS_ME
+                                              : OS_UNCLASSIFIED;
+    else if (info.dwMajorVersion == 5 && info.dwMinorVersion == 0)
+        *family = OS_WINDOWS_2000;
+    else
         *family = OS_WINDOWS_XP_OR_LATER;
-    }
 }
 
 // The four characters at offset of the hardware ID, parsed as hexadecimal.

@@ -86,24 +86,11 @@ int PercentOfBar(int filledWidth, int width)
 
 POINT PercentTextOrigin(RECT bar, SIZE extent)
 {
-    POINT origin;
-    origin.x = (bar.left + bar.right - extent.cx) / 2;
-    origin.y = (bar.top + bar.bottom - extent.cy) / 2;
+    POINT origin = {(bar.left + bar.right - extent.cx) / 2, (bar.top + bar.bottom - extent.cy) / 2};
     return origin;
 }
 
 COLORREF BarColour(COLORREF windowColour) { return windowColour ^ 0x00FF00FFu; }
-
-// The bar inside a frame, one pixel in from every edge.
-static RECT InnerBarRect(RECT frame)
-{
-    RECT inner;
-    inner.left = frame.left + 1;
-    inner.top = frame.top + 1;
-    inner.right = frame.right - 1;
-    inner.bottom = frame.bottom - 1;
-    return inner;
-}
 
 // The one place the shown percentage and its text are made, once for each new value; the
 // painter, the frame and screen readers all take this text. The format comes from the string
@@ -336,8 +323,6 @@ static INT_PTR InitProgressDialog(HWND window)
 {
     HWND frame;
     RECT frameRect = {0, 0, 0, 0};
-    POINT topLeft;
-    POINT bottomRight;
     SIZE extent;
     HDC dc;
 
@@ -346,20 +331,13 @@ static INT_PTR InitProgressDialog(HWND window)
 
     frame = GetDlgItem(window, IDC_PROGRESS_FRAME);
     GetClientRect(frame, &frameRect);
-    topLeft.x = frameRect.left;
-    topLeft.y = frameRect.top;
-    ClientToScreen(frame, &topLeft);
-    ScreenToClient(window, &topLeft);
-    bottomRight.x = frameRect.right;
-    bottomRight.y = frameRect.bottom;
-    ClientToScreen(frame, &bottomRight);
-    ScreenToClient(window, &bottomRight);
-    frameRect.left = topLeft.x;
-    frameRect.top = topLeft.y;
-    frameRect.right = bottomRight.x;
-    frameRect.bottom = bottomRight.y;
-
-    run.bar = InnerBarRect(frameRect);
+    // The frame's corners in the dialog's client coordinates; the bar lies one pixel inside.
+    POINT corners[2] = {{frameRect.left, frameRect.top}, {frameRect.right, frameRect.bottom}};
+    for (POINT &corner : corners) {
+        ClientToScreen(frame, &corner);
+        ScreenToClient(window, &corner);
+    }
+    run.bar = {corners[0].x + 1, corners[0].y + 1, corners[1].x - 1, corners[1].y - 1};
     run.filledWidth = 0;
 
     dc = GetDC(window);

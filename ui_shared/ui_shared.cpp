@@ -17,9 +17,7 @@ void SetModuleInstance(HINSTANCE instance) { moduleInstance = instance; }
 POINT CenteredPosition(int width, int height, int w, int h)
 {
     // Each halving truncates toward zero, as C++ division does for signed ints.
-    POINT corner;
-    corner.x = width / 2 - w / 2;
-    corner.y = height / 2 - h / 2;
+    POINT corner = {width / 2 - w / 2, height / 2 - h / 2};
     return corner;
 }
 
