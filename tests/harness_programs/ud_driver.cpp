@@ -342,6 +342,15 @@ static int CommandSnapshot()
     return 0;
 }
 
+// Presses a button of the update dialog and waits for the dialog to end; the times are from since.
+static int PressAndSeeItEnd(HWND dialog, int id, const Options &options, double since)
+{
+    Press(dialog, id, options.postCommand);
+    int gone = WaitGone(dialog, options.timeoutMs);
+    PutEvent(gone ? "closed" : "still-open", NowMs() - since);
+    return gone ? 0 : 1;
+}
+
 // Waits for an update dialog; with --changed, then for it to show another message by itself
 // (in the same window, or in another one that took its place); with --click, then presses its
 // action button at once, as a user who aimed at it a moment before would.
@@ -375,15 +384,7 @@ static int CommandWait(const Options &options)
         }
     }
     PutUpdateDialog("update", dialog, NowMs() - start);
-    if (options.clickAction) {
-        Press(dialog, IDC_ACTION, options.postCommand);
-        if (!WaitGone(dialog, options.timeoutMs)) {
-            PutEvent("still-open", NowMs() - start);
-            return 1;
-        }
-        PutEvent("closed", NowMs() - start);
-    }
-    return 0;
+    return options.clickAction ? PressAndSeeItEnd(dialog, IDC_ACTION, options, start) : 0;
 }
 
 // Presses a button of the update dialog and waits for that dialog to end, then for the next
@@ -397,14 +398,7 @@ static int CommandClick(int id, const Options &options)
         return 1;
     }
     PutUpdateDialog("before", dialog, NowMs() - start);
-    double clicked = NowMs();
-    Press(dialog, id, options.postCommand);
-    if (!WaitGone(dialog, options.timeoutMs)) {
-        PutEvent("still-open", NowMs() - clicked);
-        return 1;
-    }
-    PutEvent("closed", NowMs() - clicked);
-    return 0;
+    return PressAndSeeItEnd(dialog, id, options, NowMs());
 }
 
 // Presses Esc in the update dialog (through its own message loop, as a key would arrive)
