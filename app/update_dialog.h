@@ -20,6 +20,7 @@ struct UpdateShowing {
     // The state shown. While the ready, not-found and several-printers states show, the dialog
     // follows the printer and may move among them; after the showing, the state the user answered.
     int state;
+    // The run's link configuration: what the dialog looks for the printer with (never NULL).
     const LinkConfig *follows;
     // 1 after the action button (Transfer or Retry) closed the dialog, 0 after Exit or when no
     // dialog came up.
