@@ -1,4 +1,5 @@
-// The command line of a run for deployment tools and scripts, for the run and its tests.
+// The command line of a run for deployment tools and scripts, for the run's top, the
+// command-line runs and their tests.
 #ifndef UPDATE_TOOL_COMMAND_LINE_INTERNAL_H
 #define UPDATE_TOOL_COMMAND_LINE_INTERNAL_H
 
@@ -10,16 +11,6 @@ enum RunMode {
     RUN_PASSIVE = 2,     // the progress dialog only
     RUN_CHECK = 3,       // one look, nothing sent
     RUN_HELP = 4,        // the usage
-};
-
-// The exit codes of a run with a command line; deployment tools read them.
-enum RunExitCode {
-    EXIT_DONE = 0,
-    EXIT_FAILED = 1,
-    EXIT_NOT_FOUND = 2,
-    EXIT_SEVERAL = 3,
-    EXIT_BAD_COMMAND_LINE = 87,  // ERROR_INVALID_PARAMETER
-    EXIT_ALREADY_RUNNING = 1618, // ERROR_INSTALL_ALREADY_RUNNING: deployment tools retry later
 };
 
 struct CommandLine {
@@ -34,9 +25,5 @@ struct CommandLine {
 // 0 for an unknown switch, a missing or out-of-range value, a switch given twice or a
 // combination that makes no sense.
 int ParseCommandLine(const char *text, CommandLine *parsed);
-
-// Runs the tool as a usable command line asks (the usage, one check, a quiet, passive or
-// interactive run, with its log) under the one-instance rule; the exit code (a RunExitCode).
-int RunWithCommandLine(HINSTANCE instance, const CommandLine *line);
 
 #endif

@@ -1,5 +1,7 @@
 // The one-instance rule: a flag in a data section that every process of the executable shares.
-#include "app/update_loop_internal.h"
+#include "app/instance_guard_internal.h"
+
+#include <windows.h>
 
 #if defined(_WIN32)
 // The "shared" attribute marks the PE section read/write-shared across processes.

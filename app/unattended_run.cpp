@@ -1,9 +1,9 @@
 // A run with a command line, as deployment tools and scripts start the tool: no question asked
 // of anyone, and an exit code that says what happened.
-#include "app/command_line_internal.h"
+#include "app/unattended_run_internal.h"
 
-#include "app/update_dialog.h"
-#include "app/update_loop.h"
+#include "app/instance_guard_internal.h"
+#include "app/printer_lookup.h"
 #include "app/update_loop_internal.h"
 #include "build_config.h"
 #include "device/device_link.h"
@@ -41,24 +41,72 @@ static void LogStart(const LinkConfig *config)
            version.dwBuildNumber & 0xFFFF, version.szCSDVersion, GetCommandLineA());
 }
 
-// A run's ends: the exit code and the words the log gives it, by the state the run ended in
-// (a UiStateValue), or by one of these.
+// How a run with a command line can end.
 enum RunEnd {
-    END_ALREADY_RUNNING = 0, // another instance runs: this one never began
-    END_CLOSED_READY = 3,    // the user closed the update dialog with the printer ready
+    END_ALREADY_RUNNING, // another instance runs: this one never began
+    END_ONE_PRINTER,     // /check: exactly one printer of the model
+    END_NOT_FOUND,
+    END_SEVERAL,
+    END_CLOSED_READY, // the user closed the update dialog with the printer ready
+    END_FAILED,
+    END_DONE,
 };
-static const struct {
-    WORD code;
-    char text[18];
-} runEnds[] = {
-    {EXIT_ALREADY_RUNNING, "already running"},
-    {EXIT_DONE, "one printer"},
-    {EXIT_NOT_FOUND, "no printer"},
-    {EXIT_FAILED, "nothing sent"},
-    {EXIT_FAILED, "failed"},
-    {EXIT_DONE, "done"},
-    {EXIT_SEVERAL, "several printers"},
-};
+
+// The exit code of end, and in *words what the log calls it. A switch, not a table: the
+// compiler names an end added without its code.
+static int ExitCodeOf(RunEnd end, const char **words)
+{
+    switch (end) {
+    case END_ALREADY_RUNNING:
+        *words = "already running";
+        return EXIT_ALREADY_RUNNING;
+    case END_ONE_PRINTER:
+        *words = "one printer";
+        return EXIT_DONE;
+    case END_NOT_FOUND:
+        *words = "no printer";
+        return EXIT_NOT_FOUND;
+    case END_SEVERAL:
+        *words = "several printers";
+        return EXIT_SEVERAL;
+    case END_CLOSED_READY:
+        *words = "nothing sent";
+        return EXIT_FAILED;
+    case END_DONE:
+        *words = "done";
+        return EXIT_DONE;
+    case END_FAILED:
+        break;
+    }
+    *words = "failed";
+    return EXIT_FAILED;
+}
+
+// The end a run comes to in a state (a UiStateValue); the ready state ends /check, or a run
+// whose user left the update dialog without sending.
+static RunEnd EndOf(int state, int mode)
+{
+    switch (state) {
+    case UI_READY:
+        return mode == RUN_CHECK ? END_ONE_PRINTER : END_CLOSED_READY;
+    case UI_NOT_FOUND:
+        return END_NOT_FOUND;
+    case UI_SEVERAL:
+        return END_SEVERAL;
+    case UI_DONE:
+        return END_DONE;
+    default:
+        return END_FAILED;
+    }
+}
+
+// What the log says a lookup found.
+static const char *FoundWords(int state)
+{
+    const char *words;
+    ExitCodeOf(EndOf(state, RUN_CHECK), &words);
+    return words;
+}
 
 // Looks for the printer, once or, with a wait, about once a second until exactly one of the
 // model is there or the wait is over; the lookup's state, with the printer's handles open when
@@ -66,27 +114,26 @@ static const struct {
 static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 {
     DWORD started = GetTickCount();
-    // The dialog's record of what was found, in a run that shows none.
-    UpdateShowing look = {0, config, 0, 0, 0};
+    int logged = 0;
 
     for (;;) {
-        if (LookAgain(&look, LOOK_AFRESH))
-            RunLog("lookup: %s", runEnds[look.state].text);
-        if (look.state == UI_READY || GetTickCount() - started >= waitSeconds * 1000)
-            return look.state;
+        int state = LookForPrinter(config, LOOK_AFRESH);
+        if (state != logged)
+            RunLog("lookup: %s", FoundWords(state));
+        logged = state;
+        if (state == UI_READY || GetTickCount() - started >= waitSeconds * 1000)
+            return state;
         // Waits for nothing but the time: no window exists to answer meanwhile. Sleep would be
         // one more import against the executable's size budget.
         MsgWaitForMultipleObjects(0, NULL, FALSE, lookIntervalMs, 0);
     }
 }
 
-// The run the mode asks for; how it ended (a RunEnd or the state it ended in).
-static int RunMode(HINSTANCE instance, const CommandLine *line, const LinkConfig *config)
+// The run the mode asks for, and how it ended.
+static RunEnd RunAsAsked(HINSTANCE instance, const CommandLine *line, const LinkConfig *config)
 {
-    if (line->mode == RUN_INTERACTIVE) {
-        int state = RunUpdateLoop(instance);
-        return state == UI_READY ? END_CLOSED_READY : state;
-    }
+    if (line->mode == RUN_INTERACTIVE)
+        return EndOf(RunUpdateLoop(instance), line->mode);
     // The printers are counted right before the send: the state is the one the transfer meets.
     int state = LookUntilReady(config, line->waitSeconds);
     if (state == UI_READY && line->mode != RUN_CHECK)
@@ -95,12 +142,13 @@ static int RunMode(HINSTANCE instance, const CommandLine *line, const LinkConfig
                     ? UI_DONE
                     : UI_FAILED;
     CloseDeviceHandles();
-    return state;
+    return EndOf(state, line->mode);
 }
 
 int RunWithCommandLine(HINSTANCE instance, const CommandLine *line)
 {
-    int end = END_ALREADY_RUNNING;
+    RunEnd end = END_ALREADY_RUNNING;
+    const char *words;
 
     if (line->mode == RUN_HELP) {
         MessageBoxIndirectA(&usage);
@@ -114,23 +162,9 @@ int RunWithCommandLine(HINSTANCE instance, const CommandLine *line)
     LinkConfig config = DefaultLinkConfig();
     LogStart(&config);
     if (ClaimSingleInstance())
-        end = RunMode(instance, line, &config);
-    RunLog("result: %s, exit code %u", runEnds[end].text, runEnds[end].code);
+        end = RunAsAsked(instance, line, &config);
+    int code = ExitCodeOf(end, &words);
+    RunLog("result: %s, exit code %u", words, code);
     RunLogClose();
-    return runEnds[end].code;
-}
-
-// The top of the run: the command line decides between the dialogs users see and a run for
-// deployment tools, which itself may show the dialogs (only /log given); the loop sits below both.
-int RunUpdateTool(HINSTANCE instance)
-{
-    CommandLine line;
-    int usable = ParseCommandLine(GetCommandLineA(), &line);
-    // Any argument at all makes a run for deployment tools and scripts, ended by an exit code.
-    if (line.arguments != 0)
-        return usable ? RunWithCommandLine(instance, &line) : EXIT_BAD_COMMAND_LINE;
-    if (!ClaimSingleInstance())
-        return 0;
-    RunUpdateLoop(instance);
-    return 0;
+    return code;
 }

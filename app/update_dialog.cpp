@@ -13,20 +13,6 @@ static const UINT followIntervalMs = 1000;
 // from a user's decision to the press, so a click or Enter aimed at Retry never starts a transfer.
 static const DWORD changeGraceMs = 1000;
 
-int LookAgain(UpdateShowing *showing, int mode)
-{
-    int present = 0;
-    int state = UI_READY;
-    if (!FindPrinter(*showing->follows, &present, mode))
-        state = present > 1 ? UI_SEVERAL : UI_NOT_FOUND;
-    if (state == showing->state)
-        return 0;
-    showing->stateBeforeChange = showing->state;
-    showing->changedAt = GetTickCount();
-    showing->state = state;
-    return 1;
-}
-
 // A string that fails to load leaves the control empty rather than showing stale text.
 static void SetItemFromTable(HWND window, int itemId, UINT stringId)
 {
@@ -76,6 +62,19 @@ static int Follows(const UpdateShowing *showing)
            (state == UI_READY || state == UI_NOT_FOUND || state == UI_SEVERAL);
 }
 
+// One look that keeps the printer's handles; a change shows in place and is remembered, so that
+// a click just after it answers the state before it.
+static void FollowPrinter(HWND window, UpdateShowing *showing)
+{
+    int state = LookForPrinter(showing->follows, LOOK_KEEP);
+    if (state == showing->state)
+        return;
+    showing->stateBeforeChange = showing->state;
+    showing->changedAt = GetTickCount();
+    showing->state = state;
+    FillForState(window, state);
+}
+
 INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG)
@@ -102,9 +101,8 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         // not change under the user's finger. The same window shows the state that follows, so
         // nothing moves or flickers.
         if (wParam == followTimer && Follows(showing) &&
-            !(SendMessageA(GetDlgItem(window, IDC_ACTION), BM_GETSTATE, 0, 0) & BST_PUSHED) &&
-            LookAgain(showing, LOOK_KEEP))
-            FillForState(window, showing->state);
+            !(SendMessageA(GetDlgItem(window, IDC_ACTION), BM_GETSTATE, 0, 0) & BST_PUSHED))
+            FollowPrinter(window, showing);
         return TRUE;
     case WM_COMMAND:
         // Esc arrives as IDCANCEL and is ignored: only the two buttons close the dialog.

@@ -2,17 +2,9 @@
 #ifndef UPDATE_TOOL_UPDATE_DIALOG_H
 #define UPDATE_TOOL_UPDATE_DIALOG_H
 
-#include "device/device_link.h"
+#include "app/printer_lookup.h"
 
 #include <windows.h>
-
-enum UiStateValue {
-    UI_READY = 1,
-    UI_NOT_FOUND = 2,
-    UI_FAILED = 4,
-    UI_DONE = 5,
-    UI_SEVERAL = 6, // more than one printer of the model: none is opened; Retry or Exit
-};
 
 // One showing of the update dialog, kept by whoever shows it and reached by the dialog through
 // its own window data: the state shown, what it follows the printer with, and the user's answer.
@@ -30,12 +22,6 @@ struct UpdateShowing {
     DWORD changedAt;
     int stateBeforeChange;
 };
-
-// Looks for the printer again with showing->follows (mode: a LookMode) and puts the state that
-// follows in showing->state: UI_READY exactly when the device link holds the one printer's
-// handles open, UI_SEVERAL when more than one of the model is there (none is opened),
-// UI_NOT_FOUND otherwise. 1 when the state changed.
-int LookAgain(UpdateShowing *showing, int mode);
 
 // DialogBoxParamA's parameter is the UpdateShowing, which must outlive the dialog.
 INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

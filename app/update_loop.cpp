@@ -1,6 +1,7 @@
 // The update loop: lookup, the update dialog in the state that follows, and the transfer.
 #include "app/update_loop_internal.h"
 
+#include "app/printer_lookup.h"
 #include "app/update_dialog.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
@@ -21,7 +22,7 @@ int RunUpdateLoop(HINSTANCE instance)
 {
     LinkConfig config = DefaultLinkConfig();
     UpdateShowing showing = {0, &config, 0, 0, 0};
-    LookAgain(&showing, LOOK_AFRESH);
+    showing.state = LookForPrinter(&config, LOOK_AFRESH);
     while (ShowUpdateDialog(instance, &showing)) {
         // The dialog followed the printer while it showed: the button pressed answers the state
         // the user aimed at.
@@ -29,7 +30,7 @@ int RunUpdateLoop(HINSTANCE instance)
         // Every click looks again. Retry for its own sake; Transfer so that the image goes only
         // where exactly one printer of the model is there at the click, opened afresh: one
         // plugged in or swapped since the last look is counted, never guessed at.
-        LookAgain(&showing, LOOK_AFRESH);
+        showing.state = LookForPrinter(&config, LOOK_AFRESH);
         if (answered != UI_READY || showing.state != UI_READY)
             continue;
         if (RunTransferAction(instance)) {

@@ -1,4 +1,5 @@
-// The update loop's pieces, for the loop, the one-instance rule and their tests.
+// The update loop: lookup, the update dialog in the state that follows, and the transfer; for
+// the run's top, the command-line runs and their tests.
 #ifndef UPDATE_TOOL_UPDATE_LOOP_INTERNAL_H
 #define UPDATE_TOOL_UPDATE_LOOP_INTERNAL_H
 
@@ -15,9 +16,5 @@ int RunUpdateLoop(HINSTANCE instance);
 // Retry), 0 for Exit or when the dialog could not be shown at all. showing->state then tells the
 // state the user answered.
 int ShowUpdateDialog(HINSTANCE instance, UpdateShowing *showing);
-
-// Claims the one running instance; 0 when another process of the tool already holds it.
-// The claim lasts for the life of the process.
-int ClaimSingleInstance();
 
 #endif

@@ -53,19 +53,25 @@ set_property(TARGET UpdateTool APPEND PROPERTY LINK_DEPENDS
     "${CMAKE_SOURCE_DIR}/scripts/mark_run_from_swap.py")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
 
-# The Wine tests run this build where this machine can run it: the 32-bit product where the
-# machine runs 32-bit code, else the 64-bit build (preset windows-x64), and then this build
-# keeps only the checks that read its file. The 32-bit test VM's build (preset windows-vm) sets
-# UPDATE_TOOL_WINE_TESTS itself: its tests run in the VM, whatever this machine runs.
+# The Wine tests run the build of the word size this machine's Wine runs: the 32-bit product
+# where the machine runs 32-bit code, else the 64-bit build (preset windows-x64). The other build
+# keeps only the checks that read its file, so that neither word size breaks unseen. The 32-bit
+# test VM's build (preset windows-vm) sets UPDATE_TOOL_WINE_TESTS itself: its tests run in the
+# VM, whatever this machine runs.
 if(NOT DEFINED UPDATE_TOOL_WINE_TESTS)
     execute_process(COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/wine-arch.sh"
         OUTPUT_VARIABLE wine_arch OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 8 OR wine_arch STREQUAL "win32")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(this_arch win64)
+    else()
+        set(this_arch win32)
+    endif()
+    if(wine_arch STREQUAL this_arch)
         set(UPDATE_TOOL_WINE_TESTS ON)
     else()
         set(UPDATE_TOOL_WINE_TESTS OFF)
-        message(STATUS "Wine tests: in build/windows-x64, and in the 32-bit test VM "
-            "(preset windows-vm), as this machine runs no 32-bit code")
+        message(STATUS "Wine tests: not in this ${this_arch} build, as this machine's Wine is "
+            "${wine_arch}; only the checks that read the executable's file run here")
     endif()
 endif()
 

@@ -35,8 +35,9 @@ set(listed
     "user32.dll 95 TranslateMessage UnregisterClassA UpdateWindow wsprintfA"
     # A stub on 95 to Me, which never call it: the session guard's reason, Vista and later.
     "user32.dll 95 LoadStringW"
-    # The 64-bit test build's name for SetWindowLongA; no 32-bit Windows exports it.
-    "user32.dll x64 SetWindowLongPtrA")
+    # The 64-bit test build's names for GetWindowLongA and SetWindowLongA; in 32-bit user32
+    # they are macros for those, and no 32-bit Windows exports them.
+    "user32.dll x64 GetWindowLongPtrA SetWindowLongPtrA")
 set(floor 95 98)
 
 execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)

@@ -1,9 +1,10 @@
 // The update loop through its states, the dialog each state shows and the one-instance rule, on
 // the simulated desktop with the lookup and the transfer replaced.
 #include "app/command_line_internal.h"
+#include "app/instance_guard_internal.h"
 #include "app/update_dialog.h"
-#include "app/update_loop.h"
 #include "app/update_loop_internal.h"
+#include "app/update_tool.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
 #include "sim_ui.h"

@@ -1,0 +1,23 @@
+// A run with a command line, for the run's top and its tests.
+#ifndef UPDATE_TOOL_UNATTENDED_RUN_INTERNAL_H
+#define UPDATE_TOOL_UNATTENDED_RUN_INTERNAL_H
+
+#include "app/command_line_internal.h"
+
+#include <windows.h>
+
+// The exit codes of a run with a command line; deployment tools read them.
+enum RunExitCode {
+    EXIT_DONE = 0,
+    EXIT_FAILED = 1,
+    EXIT_NOT_FOUND = 2,
+    EXIT_SEVERAL = 3,
+    EXIT_BAD_COMMAND_LINE = 87,  // ERROR_INVALID_PARAMETER
+    EXIT_ALREADY_RUNNING = 1618, // ERROR_INSTALL_ALREADY_RUNNING: deployment tools retry later
+};
+
+// Runs the tool as a usable command line asks (the usage, one check, a quiet, passive or
+// interactive run, with its log) under the one-instance rule; the exit code (a RunExitCode).
+int RunWithCommandLine(HINSTANCE instance, const CommandLine *line);
+
+#endif
