@@ -3,6 +3,7 @@
 //
 // Input: [os family] [code page], then up to four devices, each
 // [flags] [reported size lo] [reported size hi] [legacy successes] [length] [length bytes].
+#include "build_config.h"
 #include "device/link_internal.h"
 #include "sim_kernel.h"
 
@@ -17,7 +18,7 @@
 namespace
 {
 
-const char configuredId[] = "USB\\VID_7A3D&PID_5E21&MI_01";
+const char configuredId[] = UPDATE_TOOL_HARDWARE_ID;
 
 enum DeviceFlags {
     OVERRIDE_SIZE = 0x01,     // report the size from the input, not the list's own

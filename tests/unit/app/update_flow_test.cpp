@@ -5,6 +5,7 @@
 #include "app/update_dialog.h"
 #include "app/update_loop_internal.h"
 #include "app/update_tool.h"
+#include "build_config.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
 #include "sim_ui.h"
@@ -132,7 +133,7 @@ LinkConfig DefaultLinkConfig()
 {
     LinkConfig config = {};
     config.kind = script.linkKind;
-    strcpy(config.hardwareId, "USB\\VID_7A3D&PID_5E21&MI_01");
+    strcpy(config.hardwareId, UPDATE_TOOL_HARDWARE_ID);
     return config;
 }
 

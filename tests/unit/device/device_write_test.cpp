@@ -211,7 +211,7 @@ TEST_F(DeviceWriteTest, WritesThatEndAtOnceStillLookAtTheQueueEvery50Ms)
         << "each write lands where the one before it ended";
 
     // A lookup runs before any window of the tool: it never stops for the queue.
-    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    SimAddScannerPort(0, configuredVendor, configuredProduct);
     SimSetTickCount(GetTickCount() + 1000);
     SimSetMessageWaiting();
     EXPECT_EQ(FindPrinter(ConfigOfKind(LINK_SCANNER_PORT)), 1);
@@ -299,7 +299,7 @@ TEST_F(DeviceWriteTest, VendorCommandSendsThreeBytesWithinTheData)
 
 TEST_F(DeviceWriteTest, VendorCommandRefusedAfterAScannerPortLookup)
 {
-    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    SimAddScannerPort(0, configuredVendor, configuredProduct);
     // The lookup waits for the descriptor to its end, messages or not.
     SimFindDevice(SimScannerPipeName(0, 0))->ioctlPendingWaits = 2;
     LinkConfig config = ConfigOfKind(LINK_SCANNER_PORT);

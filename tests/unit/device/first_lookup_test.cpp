@@ -49,7 +49,7 @@ TEST_F(FirstLookupTest, DefaultConfigurationLooksThroughThePrinterClass)
     EXPECT_STREQ(config.hardwareId, configuredId);
     EXPECT_EQ(config.scanPipeMode, 0);
 
-    SimAddScannerPort(0, 0x7A3D, 0x5E21);
+    SimAddScannerPort(0, configuredVendor, configuredProduct);
     EXPECT_EQ(FindPrinter(config), 0) << "the scanner ports are not the configured path";
     SimAddPrinter("\\\\?\\usb#printer", {configuredIdLower});
     EXPECT_EQ(FindPrinter(config), 1);

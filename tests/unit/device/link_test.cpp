@@ -125,10 +125,12 @@ TEST_F(LinkTest, ScannerPathParsesTheIdsAtTheirFixedOffsets)
         USHORT vendor, product;
         int expected;
     } rows[] = {
-        {"configured ID", configuredId, 0x7A3D, 0x5E21, 1},
-        {"lower-case digits", configuredIdLower, 0x7A3D, 0x5E21, 1},
-        {"product differs by one", configuredId, 0x7A3D, 0x5E22, 0},
-        {"vendor differs by one", configuredId, 0x7A3C, 0x5E21, 0},
+        {"configured ID", configuredId, configuredVendor, configuredProduct, 1},
+        {"lower-case digits", configuredIdLower, configuredVendor, configuredProduct, 1},
+        {"product differs by one", configuredId, configuredVendor, (USHORT)(configuredProduct + 1),
+         0},
+        {"vendor differs by one", configuredId, (USHORT)(configuredVendor - 1), configuredProduct,
+         0},
         {"other fields ignored", "XXX\\XXX_7A3D&XXX_5E21", 0x7A3D, 0x5E21, 1},
         {"not a hex digit", "USB\\VID_7A3G&PID_5E21&MI_01", 0x7A3D, 0x5E21, 0},
         {"short vendor field", "USB\\VID_12&PID_5E21&MI_01", 0x0012, 0x5E21, 0},

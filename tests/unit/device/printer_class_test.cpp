@@ -60,10 +60,10 @@ TEST_F(PrinterClassTest, MatchesOnlyAWholeEntryIgnoringAsciiCase)
     } rows[] = {
         {"configured id as the only entry", configuredId, {{configuredId}}, false, 0},
         {"configured id in lower case", configuredId, {{configuredIdLower}}, false, 0},
-        {"mixed case", configuredId, {{"Usb\\Vid_7a3d&Pid_5E21&mi_01"}}, false, 0},
+        {"mixed case", configuredId, {{MixedCaseId()}}, false, 0},
         {"as a later entry",
          configuredId,
-         {{"USB\\VID_7A3D&PID_5E21&REV_0100&MI_01", "USB\\Class_07", configuredIdLower}},
+         {{idWithRevision, "USB\\Class_07", configuredIdLower}},
          false,
          0},
         {"a match earlier does not stop the walk",
@@ -71,15 +71,11 @@ TEST_F(PrinterClassTest, MatchesOnlyAWholeEntryIgnoringAsciiCase)
          {{configuredIdLower, "USB\\Class_07&SubClass_01"}},
          false,
          0},
-        {"a proper prefix is no match", configuredId, {{"USB\\VID_7A3D&PID_5E21"}}, false, nobody},
-        {"longer than the id is no match",
-         configuredId,
-         {{"USB\\VID_7A3D&PID_5E21&MI_012"}},
-         false,
-         nobody},
+        {"a proper prefix is no match", configuredId, {{idPrefix}}, false, nobody},
+        {"longer than the id is no match", configuredId, {{idOneLonger}}, false, nobody},
         {"on the second device only",
          configuredId,
-         {{"USB\\VID_7A3D&PID_5E21", "USB\\Class_07"}, {"USB\\Class_07", configuredId}},
+         {{idPrefix, "USB\\Class_07"}, {"USB\\Class_07", configuredId}},
          false,
          1},
         {"no device carries it",
@@ -199,7 +195,7 @@ TEST_F(PrinterClassTest, ReadsEachListInTheShapeItsWindowsNeeds)
         SimPnpDevice &first = SimAddPrinter(PathOf(0), row.firstList);
         first.propertyError = row.propertyError;
         first.legacySuccesses = row.legacySuccesses;
-        SimAddPrinter(PathOf(1), {row.expected == 0 ? "USB\\VID_7A3D&PID_5E21" : configuredId});
+        SimAddPrinter(PathOf(1), {row.expected == 0 ? idPrefix : configuredId});
 
         EXPECT_EQ(Lookup(configuredId, row.osFamily), row.expected == nobody ? 0 : 1);
         EXPECT_EQ(QueriesPerDevice(), row.queries);
@@ -308,8 +304,8 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
         CloseDeviceHandles();
         SimKernelReset();
         SimAddPrinter(PathOf(0), {configuredId});
-        SimPnpDevice &second = SimAddPrinter(
-            PathOf(1), {row.second == NEAR_MISS ? "USB\\VID_7A3D&PID_5E21" : configuredIdLower});
+        SimPnpDevice &second =
+            SimAddPrinter(PathOf(1), {row.second == NEAR_MISS ? idPrefix : configuredIdLower});
         // Where two count, a third is there too: two are enough to refuse, it is never read.
         if (row.present == 2)
             SimAddPrinter(PathOf(2), {configuredId});
