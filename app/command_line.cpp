@@ -1,4 +1,4 @@
-// The command line: split by Windows' quoting rules, switches in any case behind / or -.
+// The command line: split as the C runtime splits it, switches in any case behind / or -.
 #include "app/command_line_internal.h"
 
 // The longest /wait: a day.
@@ -30,62 +30,79 @@ static const BYTE modes[][2] = {
 
 static int IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The next character of text, at *at, in *length bytes: a lead byte of the user's ANSI code page
+// and its trail byte are one character (the trail byte of some Japanese characters is a
+// backslash), a lead byte before the terminator stands alone.
+static const char *NextCharacter(const char *at, int *length)
+{
+    *length = IsDBCSLeadByte((BYTE)at[0]) && at[1] != '\0' ? 2 : 1;
+    return at;
+}
+
+// Characters more of an argument being copied into a buffer of size bytes; those beyond the
+// buffer are counted only.
+static void Append(char *argument, int *length, int size, const char *bytes, int count)
+{
+    for (int i = 0; i < count; i++, *length += 1)
+        if (*length < size)
+            argument[*length] = bytes[i];
+}
+
 // The program's name is split apart from the arguments: it ends at the first blank, or, when
 // it begins with a quote, at the next quote, with no backslash taken as an escape.
 static const char *SkipProgramName(const char *at)
 {
+    int length;
     char end = ' ';
     if (*at == '"')
         end = *at++;
-    while (*at != '\0' && *at != end && !(end == ' ' && *at == '\t'))
-        at++;
+    while (*NextCharacter(at, &length) != '\0' && *at != end && !(end == ' ' && *at == '\t'))
+        at += length;
     return *at == '"' ? at + 1 : at;
-}
-
-// One character more of an argument being copied into a buffer of size bytes; those beyond
-// the buffer are counted only.
-static void Append(char *argument, int *length, int size, char c)
-{
-    if (*length < size)
-        argument[*length] = c;
-    *length += 1;
 }
 
 // Copies the next argument at *at into argument (size bytes) and moves *at past it. Quotes
 // group blanks into the argument; 2n backslashes before a quote give n and the quote groups,
-// 2n+1 give n and a literal quote; "" inside quotes is a literal quote; other backslashes are
-// themselves. The length copied; -1 when no argument is left, size or more when it did not fit.
+// 2n+1 give n and a literal quote; "" inside quotes gives a literal quote and ends the quoted
+// part; other backslashes are themselves. The length copied; -1 when no argument is left, size
+// or more when it did not fit.
 static int NextArgument(const char **at, char *argument, int size)
 {
     const char *p = *at;
     int length = 0;
     int quoted = 0;
+    int count;
 
     while (IsBlank(*p))
         p++;
     if (*p == '\0')
         return -1;
-    for (; *p != '\0' && (quoted || !IsBlank(*p)); p++) {
+    for (; *p != '\0' && (quoted || !IsBlank(*p)); p += count) {
         int backslashes = 0;
         while (p[backslashes] == '\\')
             backslashes++;
         if (p[backslashes] != '"') {
-            Append(argument, &length, size, *p);
+            NextCharacter(p, &count);
+            Append(argument, &length, size, p, count);
             continue;
         }
         p += backslashes;
+        count = 1;
         for (int n = backslashes / 2; n > 0; n--)
-            Append(argument, &length, size, '\\');
+            Append(argument, &length, size, "\\", 1);
         if (backslashes % 2 == 1)
-            Append(argument, &length, size, '"');
+            Append(argument, &length, size, p, 1);
         else if (quoted && p[1] == '"')
-            Append(argument, &length, size, *++p);
-        else
+            Append(argument, &length, size, p++, 1);
+        if (backslashes % 2 == 0)
             quoted = !quoted;
     }
     *at = p;
-    if (length >= size)
+    // Cut where it did not fit, so that even a refused value is a terminated text.
+    if (length >= size) {
+        argument[size - 1] = '\0';
         return size;
+    }
     argument[length] = '\0';
     return length;
 }
@@ -150,10 +167,12 @@ int ParseCommandLine(const char *text, CommandLine *parsed)
             return 0;
         seen |= bit;
         if (bit == SWITCH_WAIT || bit == SWITCH_LOG) {
-            // The value is the next argument, whatever it looks like.
+            // A value that looks like a switch is one: an empty script variable before /quiet
+            // must not turn /quiet into a log's name and the run into one with dialogs.
             char *value = bit == SWITCH_LOG ? parsed->logPath : argument;
             length = NextArgument(&at, value, MAX_PATH);
-            if (length <= 0 || length >= MAX_PATH)
+            parsed->arguments += length >= 0;
+            if (length <= 0 || length >= MAX_PATH || value[0] == '/' || value[0] == '-')
                 return 0;
             if (bit == SWITCH_WAIT && !ReadSeconds(value, &parsed->waitSeconds))
                 return 0;

@@ -21,8 +21,14 @@ struct CommandLine {
 };
 
 // Reads text, a whole command line as GetCommandLineA gives it (the program's name first), into
-// *parsed, split as Windows' C runtime splits it. 1 when it is usable (also with no argument);
-// 0 for an unknown switch, a missing or out-of-range value, a switch given twice or a
+// *parsed. It is split by the rules of msvcrt.dll, the C runtime mingw-w64 programs use, double-
+// byte aware in the user's ANSI code page: the program's name runs to the first blank, or from a
+// quote to the next, as it stands; in an argument 2n backslashes before a quote give n and the
+// quote begins or ends a quoted part, 2n+1 give n and a literal quote, "" inside a quoted part
+// gives a quote and ends the part, other backslashes are themselves, and a double-byte character
+// is never split (its trail byte may be a backslash). 1 when it is usable (also with no
+// argument); 0 for an argument that is no switch, an unknown switch, a missing or out-of-range
+// value, a value that is itself a switch (begins with / or -), a switch given twice or a
 // combination that makes no sense.
 int ParseCommandLine(const char *text, CommandLine *parsed);
 

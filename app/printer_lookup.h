@@ -17,7 +17,8 @@ enum UiStateValue {
 
 // Looks for the printer with config (mode: a LookMode) and says what was found: UI_READY
 // exactly when the device link holds the one printer's handles open, UI_SEVERAL when more than
-// one of the model is there (none is opened), UI_NOT_FOUND otherwise.
+// one of the model is there (none is opened), UI_NOT_FOUND otherwise. Each answer that differs
+// from the one before goes to the run's log.
 int LookForPrinter(const LinkConfig *config, int mode);
 
 #endif

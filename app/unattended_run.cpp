@@ -47,7 +47,7 @@ enum RunEnd {
     END_ONE_PRINTER,     // /check: exactly one printer of the model
     END_NOT_FOUND,
     END_SEVERAL,
-    END_CLOSED_READY, // the user closed the update dialog with the printer ready
+    END_LEFT_UNSENT, // the user left the update dialog without a transfer
     END_FAILED,
     END_DONE,
 };
@@ -69,9 +69,9 @@ static int ExitCodeOf(RunEnd end, const char **words)
     case END_SEVERAL:
         *words = "several printers";
         return EXIT_SEVERAL;
-    case END_CLOSED_READY:
-        *words = "nothing sent";
-        return EXIT_FAILED;
+    case END_LEFT_UNSENT:
+        *words = "left without sending";
+        return EXIT_USER_LEFT;
     case END_DONE:
         *words = "done";
         return EXIT_DONE;
@@ -82,13 +82,13 @@ static int ExitCodeOf(RunEnd end, const char **words)
     return EXIT_FAILED;
 }
 
-// The end a run comes to in a state (a UiStateValue); the ready state ends /check, or a run
-// whose user left the update dialog without sending.
-static RunEnd EndOf(int state, int mode)
+// The end a run without the update dialog comes to in a state (a UiStateValue): the ready state
+// is where /check ends.
+static RunEnd EndOf(int state)
 {
     switch (state) {
     case UI_READY:
-        return mode == RUN_CHECK ? END_ONE_PRINTER : END_CLOSED_READY;
+        return END_ONE_PRINTER;
     case UI_NOT_FOUND:
         return END_NOT_FOUND;
     case UI_SEVERAL:
@@ -100,27 +100,15 @@ static RunEnd EndOf(int state, int mode)
     }
 }
 
-// What the log says a lookup found.
-static const char *FoundWords(int state)
-{
-    const char *words;
-    ExitCodeOf(EndOf(state, RUN_CHECK), &words);
-    return words;
-}
-
 // Looks for the printer, once or, with a wait, about once a second until exactly one of the
 // model is there or the wait is over; the lookup's state, with the printer's handles open when
-// it is UI_READY. Each new answer is logged: a day's wait logs what changed, not every look.
+// it is UI_READY.
 static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 {
     DWORD started = GetTickCount();
-    int logged = 0;
 
     for (;;) {
         int state = LookForPrinter(config, LOOK_AFRESH);
-        if (state != logged)
-            RunLog("lookup: %s", FoundWords(state));
-        logged = state;
         if (state == UI_READY || GetTickCount() - started >= waitSeconds * 1000)
             return state;
         // Waits for nothing but the time: no window exists to answer meanwhile. Sleep would be
@@ -132,8 +120,13 @@ static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 // The run the mode asks for, and how it ended.
 static RunEnd RunAsAsked(HINSTANCE instance, const CommandLine *line, const LinkConfig *config)
 {
-    if (line->mode == RUN_INTERACTIVE)
-        return EndOf(RunUpdateLoop(instance), line->mode);
+    if (line->mode == RUN_INTERACTIVE) {
+        // A deployment tool asks what became of the printer: the last transfer's outcome, also
+        // when the user then went on (a failed transfer, then a Retry that found no printer, is
+        // still a printer that may be without working firmware).
+        int state = RunUpdateLoop(instance);
+        return state == UI_DONE ? END_DONE : state == UI_FAILED ? END_FAILED : END_LEFT_UNSENT;
+    }
     // The printers are counted right before the send: the state is the one the transfer meets.
     int state = LookUntilReady(config, line->waitSeconds);
     if (state == UI_READY && line->mode != RUN_CHECK)
@@ -142,7 +135,7 @@ static RunEnd RunAsAsked(HINSTANCE instance, const CommandLine *line, const Link
                     ? UI_DONE
                     : UI_FAILED;
     CloseDeviceHandles();
-    return EndOf(state, line->mode);
+    return EndOf(state);
 }
 
 int RunWithCommandLine(HINSTANCE instance, const CommandLine *line)

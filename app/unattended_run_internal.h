@@ -13,6 +13,7 @@ enum RunExitCode {
     EXIT_NOT_FOUND = 2,
     EXIT_SEVERAL = 3,
     EXIT_BAD_COMMAND_LINE = 87,  // ERROR_INVALID_PARAMETER
+    EXIT_USER_LEFT = 1602,       // ERROR_INSTALL_USEREXIT: the user left the dialogs, nothing sent
     EXIT_ALREADY_RUNNING = 1618, // ERROR_INSTALL_ALREADY_RUNNING: deployment tools retry later
 };
 

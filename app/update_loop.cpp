@@ -12,7 +12,6 @@ int ShowUpdateDialog(HINSTANCE instance, UpdateShowing *showing)
     // A dialog that never appears must read as Exit: a 1 left from an earlier showing would
     // send the loop round again with no window, a busy loop nobody could stop.
     showing->actionChosen = 0;
-    showing->changedAt = 0;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), NULL, UpdateDialogProc,
                     (LPARAM)showing);
     return showing->actionChosen;
@@ -22,6 +21,7 @@ int RunUpdateLoop(HINSTANCE instance)
 {
     LinkConfig config = DefaultLinkConfig();
     UpdateShowing showing = {0, &config, 0, 0, 0};
+    int outcome = 0; // of the last transfer: UI_DONE, UI_FAILED, or 0 before the first
     showing.state = LookForPrinter(&config, LOOK_AFRESH);
     while (ShowUpdateDialog(instance, &showing)) {
         // The dialog followed the printer while it showed: the button pressed answers the state
@@ -31,16 +31,24 @@ int RunUpdateLoop(HINSTANCE instance)
         // where exactly one printer of the model is there at the click, opened afresh: one
         // plugged in or swapped since the last look is counted, never guessed at.
         showing.state = LookForPrinter(&config, LOOK_AFRESH);
+        showing.changedAt = 0;
+        if (answered != UI_READY && showing.state == UI_READY) {
+            // A Retry that found the printer brings the same button back as Transfer, under the
+            // pointer: the second click of a double-click, or Enter held down, lands on it.
+            // For a second such a click is the Retry it was, as after a change the dialog made.
+            showing.stateBeforeChange = answered;
+            showing.changedAt = GetTickCount();
+        }
         if (answered != UI_READY || showing.state != UI_READY)
             continue;
-        if (RunTransferAction(instance)) {
+        outcome = RunTransferAction(instance) ? UI_DONE : UI_FAILED;
+        showing.state = outcome;
+        if (outcome == UI_DONE) {
             // Only Exit is offered; whatever the dialog leaves, the run is over.
-            showing.state = UI_DONE;
             ShowUpdateDialog(instance, &showing);
             break;
         }
-        showing.state = UI_FAILED;
     }
     CloseDeviceHandles();
-    return showing.state;
+    return outcome != 0 ? outcome : showing.state;
 }

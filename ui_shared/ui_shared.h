@@ -27,7 +27,8 @@ void CenterWindow(HWND window, int mode);
 // for the run.
 FARPROC SystemFunction(const char *fileName, const char *name);
 
-// Opens the run's log: path appended to, created when missing. 1 when it can be written.
+// Opens the run's log: path appended to, created when missing. 1 when it can be written; 0 too
+// when path is a link (symbolic link, junction, mount point) or a file with more than one name.
 int RunLogOpen(const char *path);
 void RunLogClose();
 

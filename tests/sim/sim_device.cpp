@@ -22,6 +22,11 @@ std::deque<SimDevice> devices;
 std::vector<SimOpen> openLog;
 std::map<HANDLE, SimDevice *> openHandles;
 std::set<HANDLE> overlappedHandles; // opened with FILE_FLAG_OVERLAPPED
+struct FileOpen {
+    DWORD access, share;
+    size_t position; // where the next write of a handle without append-only access lands
+};
+std::map<HANDLE, FileOpen> fileOpens;
 SimHandleStats handleStats = {};
 ULONG_PTR nextHandle = 0x1000;
 
@@ -75,6 +80,7 @@ void SimResetDevices()
     openLog.clear();
     openHandles.clear();
     overlappedHandles.clear();
+    fileOpens.clear();
     handleStats = {};
     pendingCall = {};
     waitStats = {};
@@ -150,9 +156,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
                      templateFile != NULL,
                      INVALID_HANDLE_VALUE};
     SimDevice *device = name ? SimFindDevice(name) : NULL;
-    if (device == NULL || device->opensAllowed == device->opened) {
+    bool shared = true;
+    for (const auto &open : fileOpens)
+        if (openHandles[open.first] == device)
+            shared = shared && (open.second.share & FILE_SHARE_WRITE) &&
+                     (share & FILE_SHARE_WRITE) && (open.second.share & FILE_SHARE_READ);
+    if (device == NULL || device->opensAllowed == device->opened || !shared) {
         handleStats.failedOpens++;
-        SetLastError(ERROR_FILE_NOT_FOUND);
+        SetLastError(shared ? ERROR_FILE_NOT_FOUND : ERROR_SHARING_VIOLATION);
     } else {
         entry.result = reinterpret_cast<HANDLE>(nextHandle);
         nextHandle += 4;
@@ -161,6 +172,11 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
             overlappedHandles.insert(entry.result);
         device->opened++;
         handleStats.opens++;
+        if (device->isFile) {
+            fileOpens[entry.result] = {access, share, 0};
+            if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)
+                device->received.clear();
+        }
     }
     openLog.push_back(entry);
     return entry.result;
@@ -192,7 +208,19 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
     if (call < device->writePlan.size())
         step = device->writePlan[call];
     DWORD accepted = step.accepted < toWrite ? step.accepted : toWrite;
-    device->received.insert(device->received.end(), offered.begin(), offered.begin() + accepted);
+    auto open = fileOpens.find(file);
+    if (open != fileOpens.end() && (open->second.access & (GENERIC_WRITE | 0x0002)) != 0) {
+        // Written where the handle stands, over what the file held.
+        std::vector<BYTE> &data = device->received;
+        size_t at = open->second.position;
+        if (data.size() < at + accepted)
+            data.resize(at + accepted);
+        std::copy(offered.begin(), offered.begin() + accepted, data.begin() + at);
+        open->second.position += accepted;
+    } else {
+        device->received.insert(device->received.end(), offered.begin(),
+                                offered.begin() + accepted);
+    }
     DWORD reported = step.reported >= 0 ? static_cast<DWORD>(step.reported) : accepted;
     if (overlapped) {
         device->writeOffsets.push_back(overlapped->Offset |
@@ -281,6 +309,7 @@ BOOL WINAPI CloseHandle(HANDLE object)
     }
     openHandles.erase(object);
     overlappedHandles.erase(object);
+    fileOpens.erase(object);
     device->closed++;
     handleStats.closes++;
     return TRUE;
@@ -289,6 +318,20 @@ BOOL WINAPI CloseHandle(HANDLE object)
 SimWaitStats SimWaits() { return waitStats; }
 
 void SimSetMessageWaiting() { messageWhileBlocked = true; }
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    SimDevice *device = DeviceOf(handle);
+    if (device == NULL || !device->isFile) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    memset(information, 0, sizeof *information);
+    information->dwFileAttributes = device->attributes;
+    information->nNumberOfLinks = device->links;
+    information->nFileSizeLow = static_cast<DWORD>(device->received.size());
+    return TRUE;
+}
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)
 {
@@ -304,6 +347,8 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *, BOOL, DWORD 
     if (count == 0) {
         bool message = messageWhileBlocked && (wakeMask & QS_ALLINPUT) != 0;
         messageWhileBlocked = false;
+        if (!message)
+            SimAdvanceTicks(milliseconds);
         return message ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
     }
     if (!waitStats.pendingLive) {

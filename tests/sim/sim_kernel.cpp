@@ -4,10 +4,13 @@
 
 #include "sim_kernel_internal.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -50,6 +53,9 @@ void *TakeBlock(SIZE_T bytes, bool zeroed)
     return block;
 }
 
+std::string commandLine;
+std::vector<std::string> mutexNames; // every name CreateMutexA was given
+
 } // namespace
 
 void SimKernelReset()
@@ -70,6 +76,8 @@ void SimKernelReset()
     failVersion = false;
     versionCalls = 0;
     doubleByteCodePage = false;
+    commandLine = "UpdateTool.exe";
+    mutexNames.clear();
     tickNow = tickStart;
     tickStep = tickStepDefault;
     SimResetDevices();
@@ -248,8 +256,18 @@ DWORD WINAPI GetTickCount(void)
     return now;
 }
 
-// A run without a command line, which never asks for the system's error boxes or the time.
-LPSTR WINAPI GetCommandLineA(void) { return const_cast<LPSTR>("UpdateTool.exe"); }
+void SimSetCommandLine(const std::string &line) { commandLine = line; }
+const std::vector<std::string> &SimMutexNames() { return mutexNames; }
+
+LPSTR WINAPI GetCommandLineA(void) { return const_cast<LPSTR>(commandLine.c_str()); }
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
+{
+    bool made = std::find(mutexNames.begin(), mutexNames.end(), name) != mutexNames.end();
+    mutexNames.push_back(name);
+    SetLastError(made ? ERROR_ALREADY_EXISTS : 0);
+    return reinterpret_cast<HANDLE>(0x700000 + mutexNames.size());
+}
 UINT WINAPI SetErrorMode(UINT mode) { return mode; }
 void WINAPI GetLocalTime(LPSYSTEMTIME time) { memset(time, 0, sizeof *time); }
 

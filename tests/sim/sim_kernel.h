@@ -85,6 +85,11 @@ struct SimDevice {
     BOOL vendorCommandResult = TRUE;
     std::vector<BYTE> reply;   // what a vendor command puts in its output buffer
     int ioctlPendingWaits = 0; // as SimWriteStep::pendingWaits, for every control request
+    // A file rather than a device: opens honour each other's sharing, CREATE_ALWAYS and
+    // TRUNCATE_EXISTING empty it, and a handle without append-only access writes from byte 0.
+    bool isFile = false;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    DWORD links = 1;
 
     // Record
     std::vector<BYTE> received;          // every byte a write accepted, in order
@@ -149,6 +154,13 @@ HANDLE SimOtherOpenHandle(HANDLE besides);
 std::string SimScannerPipeName(int port, int pipe);
 // Pipes 0 to 3 of a still-image port; pipe 0 answers the descriptor request with the IDs.
 void SimAddScannerPort(int port, USHORT vendorId, USHORT productId);
+
+// The command line GetCommandLineA answers ("UpdateTool.exe" after a reset).
+void SimSetCommandLine(const std::string &line);
+
+// Named mutexes made so far (CreateMutexA), in order; a name made twice answers
+// ERROR_ALREADY_EXISTS.
+const std::vector<std::string> &SimMutexNames();
 
 // ---- Device setup: the present devices of the one interface class the machine knows.
 

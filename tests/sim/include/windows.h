@@ -209,6 +209,13 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define FILE_APPEND_DATA 0x0004
+#define FILE_READ_ATTRIBUTES 0x0080
+#define CREATE_ALWAYS 2
+#define TRUNCATE_EXISTING 5
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000UL
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_ALREADY_EXISTS 183L
 #define FILE_FLAG_WRITE_THROUGH 0x80000000UL
 #define MAX_PATH 260
 #define FILE_ATTRIBUTE_SYSTEM 0x00000004
@@ -302,6 +309,17 @@ LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR source, int max);
 BOOL WINAPI IsDBCSLeadByte(BYTE test);
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile);
+typedef struct _FILETIME {
+    DWORD dwLowDateTime, dwHighDateTime;
+} FILETIME;
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+    DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh,
+        nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                       LPOVERLAPPED overlapped);
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,

@@ -2,12 +2,14 @@
 // the simulated desktop with the lookup and the transfer replaced.
 #include "app/command_line_internal.h"
 #include "app/instance_guard_internal.h"
+#include "app/unattended_run_internal.h"
 #include "app/update_dialog.h"
 #include "app/update_loop_internal.h"
 #include "app/update_tool.h"
 #include "build_config.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
+#include "sim_kernel.h"
 #include "sim_ui.h"
 #include "transfer/chunked_transfer.h"
 #include "ui_shared/ui_shared.h"
@@ -46,8 +48,9 @@ struct Script {
     int linkKind = LINK_PRINTER_CLASS;
     std::vector<int> transferResults; // one per RunTransferAction; 0 when run out
     std::vector<Showing> showings;
-    size_t nextChoice = 0; // the choice of the next showing
-    int lookups = 0;       // fresh lookups
+    size_t nextChoice = 0;       // the choice of the next showing
+    int lookups = 0;             // fresh lookups
+    std::vector<DWORD> lookedAt; // the clock at each fresh lookup
     int transfers = 0;
     int closeHandlesCalls = 0;
 } script;
@@ -101,6 +104,8 @@ bool User(HWND dialog, int round)
     } else {
         script.showings.back().endedByEsc = false;
     }
+    // A user reads the showing before the click: longer than a button's change of meaning lasts.
+    SimSetTickCount(GetTickCount() + 1500);
     Post(dialog, WM_COMMAND, button);
     return true;
 }
@@ -143,6 +148,7 @@ int FindPrinter(LinkConfig, int *present, int mode)
         *present = script.presentNow;
         return *present == 1;
     }
+    script.lookedAt.push_back(GetTickCount());
     size_t at = static_cast<size_t>(script.lookups++);
     *present = at < script.lookupResults.size() ? script.lookupResults[at] : script.presentNow;
     return *present == 1;
@@ -252,8 +258,11 @@ TEST(UpdateLoop, FollowsEveryTransitionAndAlwaysClosesTheHandlesOnce)
         script.transferResults = c.transfers;
         script.choices = c.choices;
 
-        // The run ends in the state last shown: the one Exit answered, or done.
-        EXPECT_EQ(RunLoop(reinterpret_cast<HINSTANCE>(0x400000)), c.expectedStates.back());
+        // The run ends in its last transfer's outcome, a failure whatever the user did next;
+        // without a transfer, in the state Exit answered.
+        int last = c.expectedStates.back();
+        EXPECT_EQ(RunLoop(reinterpret_cast<HINSTANCE>(0x400000)),
+                  c.expectedTransfers == 0 || last == UI_DONE ? last : UI_FAILED);
 
         EXPECT_EQ(StatesShown(), c.expectedStates);
         EXPECT_EQ(script.lookups, c.expectedLookups);
@@ -411,6 +420,63 @@ TEST(UpdateDialog, FollowsThePrinterAndAClickAnswersTheStateAimedAt)
     }
 }
 
+// A deployment tool's run on the simulated platform, before any other claim of the one instance:
+// a log that already holds a run's lines, a command line longer than any log line, and a wait
+// that meets no printer, two, then one. Then a second run while another holds the log open.
+TEST(UnattendedRun, AppendsToItsLogAndLooksOnceASecondUntilOnePrinterIsThere)
+{
+    ResetDesktop();
+    SimDevice &log = SimAddDevice("C:\\logs\\u.log");
+    log.isFile = true;
+    const std::string earlier = "an earlier run's line\r\n";
+    log.received.assign(earlier.begin(), earlier.end());
+    std::string line =
+        "UpdateTool.exe" + std::string(2000, ' ') + "/quiet /wait 10 /log C:\\logs\\u.log";
+    SimSetCommandLine(line);
+    script.lookupResults = {0, 2, 2, 1};
+    script.transferResults = {1};
+
+    EXPECT_EQ(RunUpdateTool(nullptr), EXIT_DONE);
+
+    EXPECT_EQ(script.lookups, 4);
+    EXPECT_EQ(script.transfers, 1);
+    for (size_t i = 1; i < script.lookedAt.size(); i++)
+        EXPECT_NEAR(script.lookedAt[i] - script.lookedAt[i - 1], 1000.0, 100.0) << i;
+    std::string text(log.received.begin(), log.received.end());
+    EXPECT_EQ(text.rfind(earlier, 0), 0u) << text;
+    std::vector<std::string> lines;
+    for (size_t at = earlier.size(), end; (end = text.find("\r\n", at)) != std::string::npos;
+         at = end + 2)
+        lines.push_back(text.substr(at + 24, end - at - 24)); // less the time
+    ASSERT_EQ(lines.size(), 5u) << text;
+    EXPECT_EQ(lines[0].rfind("start: ", 0), 0u);
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 600), line.substr(0, 600))
+        << "the start line ends with the command line's first 600 characters";
+    const std::vector<std::string> rest = {"lookup: no printer", "lookup: several printers",
+                                           "lookup: one printer", "result: done, exit code 0"};
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), rest);
+
+    // The second run shares the log with one still writing it, and ends as a second instance.
+    HANDLE other = CreateFileA("C:\\logs\\u.log", FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
+    size_t before = log.received.size();
+    SimSetCommandLine("UpdateTool.exe /check /log C:\\logs\\u.log");
+    EXPECT_EQ(RunUpdateTool(nullptr), EXIT_ALREADY_RUNNING);
+    text.assign(log.received.begin() + static_cast<long>(before), log.received.end());
+    EXPECT_NE(text.find("result: already running, exit code 1618\r\n"), std::string::npos) << text;
+    CloseHandle(other);
+
+    // A log that is a link, or a file with a second name, is never written.
+    for (int links : {1, 2}) {
+        log.attributes = links == 1 ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL;
+        log.links = static_cast<DWORD>(links);
+        before = log.received.size();
+        EXPECT_EQ(RunUpdateTool(nullptr), EXIT_BAD_COMMAND_LINE) << links;
+        EXPECT_EQ(log.received.size(), before);
+    }
+    SimSetCommandLine("UpdateTool.exe");
+}
+
 TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)
 {
     ResetDesktop();
@@ -426,41 +492,63 @@ TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)
     EXPECT_EQ(ClaimSingleInstance(), 0);
 }
 
-// Command lines as Windows hands them over: split by its quoting rules, then read. The
+// Command lines as Windows hands them over: split as msvcrt.dll splits them, then read. The
 // combinations a deployment tool would send are run on the real executable under Wine.
-TEST(CommandLine, SplitsAsWindowsDoesAndRefusesWhatMakesNoSense)
+TEST(CommandLine, SplitsAsTheCRuntimeDoesAndRefusesWhatMakesNoSense)
 {
+    const std::string longPath(MAX_PATH - 1, 'p');
+    const std::string tooLong(MAX_PATH, 'p');
     const struct {
-        const char *label, *line;
+        const char *label;
+        std::string line;
         int usable, mode;
         DWORD wait;
-        const char *log;
+        std::string log;
+        int arguments;
+        bool japanese; // code page 932
     } rows[] = {
-        {"no argument", "u.exe", 1, RUN_INTERACTIVE, 0, ""},
-        {"quoted program, any case", R"("C:\a b\u.exe"/QUIET)", 1, RUN_QUIET, 0, ""},
-        {"dash, tab, any order", "u.exe\t-Wait 86400\t/passive", 1, RUN_PASSIVE, 86400, ""},
-        {"quoted value", R"(u.exe /log "C:\my logs\u.log" /check)", 1, RUN_CHECK, 0,
-         R"(C:\my logs\u.log)"},
-        {"backslashes before quotes", R"(u.exe /log a\\"b c"\"d\\\"e /quiet)", 1, RUN_QUIET, 0,
-         R"(a\b c"d\"e)"},
-        {"doubled quote inside quotes", R"(u.exe /log "a""b" /quiet)", 1, RUN_QUIET, 0, R"(a"b)"},
-        {"a log alone: the dialogs", "u.exe /log x", 1, RUN_INTERACTIVE, 0, "x"},
-        {"help", "u.exe -?", 1, RUN_HELP, 0, ""},
-        {"help with more", "u.exe /help /log x", 0, RUN_HELP, 0, "x"},
-        {"wait not a number", "u.exe /quiet /wait 5s", 0, 0, 0, ""},
-        {"wait alone", "u.exe /wait 5", 0, 0, 5, ""},
-        {"a switch twice", "u.exe /log a /log b /quiet", 0, 0, 0, "a"},
-        {"unknown switch", "u.exe /quieter", 0, 0, 0, ""},
-        {"no switch", "u.exe quiet", 0, 0, 0, ""},
-        {"empty log", R"(u.exe /quiet /log "")", 0, 0, 0, ""},
+        // clang-format off
+        {"no argument", "u.exe", 1, RUN_INTERACTIVE, 0, "", 0, false},
+        {"quoted program, any case", R"("C:\a b\u.exe"/QUIET)", 1, RUN_QUIET, 0, "", 1, false},
+        {"program name: a backslash before its quote is no escape", R"("C:\a b\" /quiet)", 1, RUN_QUIET, 0, "", 1, false},
+        {"dash, tab, any order", "u.exe\t-Wait 86400\t/passive", 1, RUN_PASSIVE, 86400, "", 3, false},
+        {"quoted value", R"(u.exe /log "C:\my logs\u.log" /check)", 1, RUN_CHECK, 0, R"(C:\my logs\u.log)", 3, false},
+        {"backslashes before quotes", R"(u.exe /log a\\"b c"\"d\\\"e /quiet)", 1, RUN_QUIET, 0, R"(a\b c"d\"e)", 3, false},
+        {"doubled quote inside quotes: a quote, and the quotes end", R"(u.exe /log "a""b" /quiet)", 1, RUN_INTERACTIVE, 0, R"(a"b /quiet)", 2, false},
+        {"a log alone: the dialogs", "u.exe /log x", 1, RUN_INTERACTIVE, 0, "x", 2, false},
+        {"the longest log", "u.exe /quiet /log " + longPath, 1, RUN_QUIET, 0, longPath, 3, false},
+        {"a log too long", "u.exe /quiet /log " + tooLong, 0, 0, 0, longPath, 3, false},
+        {"an argument too long", "u.exe /" + tooLong + " /quiet", 0, 0, 0, "", 1, false},
+        {"help", "u.exe -?", 1, RUN_HELP, 0, "", 1, false},
+        {"help with more", "u.exe /help /log x", 0, RUN_HELP, 0, "x", 3, false},
+        {"wait not a number", "u.exe /quiet /wait 5s", 0, 0, 0, "", 3, false},
+        {"wait that wraps 32 bits", "u.exe /quiet /wait 4294967297", 0, 0, 0, "", 3, false},
+        {"wait alone", "u.exe /wait 5", 0, 0, 5, "", 2, false},
+        {"a switch twice", "u.exe /log a /log b /quiet", 0, 0, 0, "a", 3, false},
+        {"unknown switch", "u.exe /quieter", 0, 0, 0, "", 1, false},
+        {"no switch", "u.exe quiet", 0, 0, 0, "", 1, false},
+        {"no switch after one", "u.exe /quiet now", 0, 0, 0, "", 2, false},
+        {"empty log", R"(u.exe /quiet /log "")", 0, 0, 0, "", 3, false},
+        {"a log's value that is a switch", "u.exe /log /quiet", 0, 0, 0, "/quiet", 2, false},
+        {"a wait's value that is a switch", "u.exe /quiet /wait -5", 0, 0, 0, "", 3, false},
+        // 0x95 0x5C is one character whose second byte is a backslash; 0x83 0x8D 0x83 0x4F two more.
+        {"Japanese path, a trail byte before the quote", "u.exe /log \"C:\\\x95\x5c\" /quiet", 1, RUN_QUIET, 0, "C:\\\x95\x5c", 3, true},
+        {"Japanese path with a blank", "u.exe /quiet /log \"C:\\fleet\\\x83\x8d\x83\x4f \x95\x5c\"", 1, RUN_QUIET, 0, "C:\\fleet\\\x83\x8d\x83\x4f \x95\x5c", 3, true},
+        {"the same bytes in a single-byte code page", "u.exe /log \"C:\\\x95\x5c\" /quiet", 1, RUN_INTERACTIVE, 0, "C:\\\x95\" /quiet", 2, false},
+        {"Japanese program name", "C:\\\x95\x5c\\u.exe /check", 1, RUN_CHECK, 0, "", 1, true},
+        // clang-format on
     };
     for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        SimUseDoubleByteCodePage(row.japanese);
         CommandLine parsed;
-        EXPECT_EQ(ParseCommandLine(row.line, &parsed), row.usable) << row.label;
-        EXPECT_EQ(parsed.mode, row.usable ? row.mode : parsed.mode) << row.label;
-        EXPECT_EQ(parsed.waitSeconds, row.wait) << row.label;
-        EXPECT_STREQ(parsed.logPath, row.log) << row.label;
+        EXPECT_EQ(ParseCommandLine(row.line.c_str(), &parsed), row.usable);
+        EXPECT_EQ(parsed.mode, row.usable ? row.mode : parsed.mode);
+        EXPECT_EQ(parsed.waitSeconds, row.wait);
+        EXPECT_EQ(parsed.logPath, row.log);
+        EXPECT_EQ(parsed.arguments, row.arguments);
     }
+    SimUseDoubleByteCodePage(false);
 }
 
 } // namespace
