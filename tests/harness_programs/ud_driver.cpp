@@ -26,6 +26,8 @@ struct Options {
     int changed;
     int clickAction; // wait: presses the action button the moment the dialog is seen
     int answer;
+    int again; // click: presses the action button of the dialog that follows too, the moment it
+               // shows, as the second click of a double-click lands
 };
 
 static double NowMs()
@@ -398,7 +400,17 @@ static int CommandClick(int id, const Options &options)
         return 1;
     }
     PutUpdateDialog("before", dialog, NowMs() - start);
-    return PressAndSeeItEnd(dialog, id, options, NowMs());
+    double pressed = NowMs();
+    int failed = PressAndSeeItEnd(dialog, id, options, pressed);
+    if (failed || !options.again)
+        return failed;
+    HWND next = WaitForUpdateDialog(dialog, options.timeoutMs);
+    if (next == NULL) {
+        PutEvent("timeout", NowMs() - start);
+        return 1;
+    }
+    PutUpdateDialog("again", next, NowMs() - pressed);
+    return PressAndSeeItEnd(next, IDC_ACTION, options, pressed);
 }
 
 // Presses Esc in the update dialog (through its own message loop, as a key would arrive)
@@ -697,6 +709,7 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
     options->changed = 0;
     options->clickAction = 0;
     options->answer = 0;
+    options->again = 0;
     for (int i = first; i < argc; i++) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             options->timeoutMs = (DWORD)strtoul(argv[++i], NULL, 10);
@@ -718,6 +731,8 @@ static int ParseOptions(int argc, char **argv, int first, Options *options)
             options->clickAction = 1;
         else if (strcmp(argv[i], "--answer") == 0)
             options->answer = 1;
+        else if (strcmp(argv[i], "--again") == 0)
+            options->again = 1;
         else
             return 0;
     }
@@ -744,7 +759,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
                         "transfer | hold | launch COMMAND-LINE "
                         "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-                        "[--ask-end-session] [--msaa] [--changed] [--click] [--answer]\n");
+                        "[--ask-end-session] [--msaa] [--changed] [--click] [--answer] [--again]\n");
         return 2;
     }
     const char *command = argv[1];

@@ -143,6 +143,16 @@ def not_found_flow(ctx):
     ctx.note("second instance ended with 0 after %.2f s, no window of its own" % took)
     check(proc.poll() is None, "the first instance ended when the second started")
     expect_exit(ctx, "/quiet", 1618)
+    # A copy in another folder (a deployment tool's cache beside a user's download) maps another
+    # file, and is a second instance all the same: it would write to the same printer.
+    copy = os.path.join(ctx.session.log_dir, "cached copy", "UpdateTool.exe")
+    os.makedirs(os.path.dirname(copy), exist_ok=True)
+    shutil.copy(ctx.exe, copy)
+    runs = [ctx.session.run([copy] + args, "copy-instance", timeout=DIALOG_TIMEOUT)[0]
+            for args in ([], ["/quiet"])]
+    # Wine's own exit status keeps the code's low byte (1618 & 0xFF is 82).
+    check(runs == [0, 1618 & 0xFF], "a copy in another folder ended with %s, expected 0 and 1618"
+          % runs)
 
     exit_tool(ctx, proc)
     proc, _ = start_tool(ctx, "not_found", "tool-restart")
@@ -226,8 +236,20 @@ def printer_comes_and_goes(ctx):
     took = [moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path), True)]
     wait_dialog(ctx, "ready", not_hwnd=first["hwnd"])
     check(rx.count() == 0, "a click aimed at Retry sent %d bytes" % rx.count())
-    took += [moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET)),
-             moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path))]
+    took += [moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET))]
+    # A double-click on Retry as the printer comes back: the first click's look finds it, and the
+    # second lands on the Transfer that look brought, taken as the Retry it was aimed at.
+    ctx.printers.plug(TARGET, rx.path)
+    rc, events = ctx.session.driver("click", "action", "--again", "--timeout",
+                                    str(DIALOG_TIMEOUT * 1000), timeout=DIALOG_TIMEOUT + 30)
+    check(rc == 0 and last(events, "again"), "no dialog after the first click: %s" % events)
+    expect_state(ctx, last(events, "again"), "ready")
+    wait_dialog(ctx, "ready")
+    check(rx.count() == 0, "a double-click on Retry sent %d bytes" % rx.count())
+    ctx.note("double-click on Retry: the second click %.0f ms after the first, nothing sent" %
+             last(events, "again")["ms"])
+    moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET))
+    took += [moves_to(ctx, "ready", lambda: ctx.printers.plug(TARGET, rx.path))]
     check(rx.writer_closes, "the handles on the printer that went were not closed")
     events = transfer(ctx)
     expect_state(ctx, last(events, "update"), "done")
@@ -394,6 +416,30 @@ def header_refused(ctx):
     expect_exit(ctx, "/quiet", 1)
 
 
+def dialog_run_logged(ctx):
+    """The dialogs with /log: Exit at ready ends with 1602, nothing sent; a failed transfer, then
+    a Retry that finds no printer and Exit, ends with 1; each log names every lookup's change."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    for name, code, lines in (("left", 1602, ["result: left without sending, exit code 1602"]),
+                              ("failed", 1, ["lookup: no printer", "result: failed, exit code 1"])):
+        ctx.printers.plug(TARGET, rx.path)
+        path, windows = run_log(ctx, name + ".log")
+        drv = launch(ctx, '/log "%s"' % windows, TRANSFER_TIMEOUT, background=True)
+        wait_dialog(ctx, "ready")
+        if code == 1:
+            ctx.printers.plug(TARGET, "/dev/full")  # refuses the header
+            expect_state(ctx, last(transfer(ctx), "update"), "failed")
+            ctx.printers.unplug(TARGET)
+            click(ctx, "action")
+            wait_dialog(ctx, "not_found")
+        click(ctx, "exit")
+        rc = last(driver_events(drv, TRANSFER_TIMEOUT), "exited")["exitCode"]
+        check(rc == code, "the dialogs with /log, %s: exit code %r, expected %d" % (name, rc, code))
+        expect_log(ctx, path, "lookup: one printer", *lines)
+    check(rx.count() == 0, "Exit at ready sent %d bytes" % rx.count())
+
+
 def unplugged_mid_image(ctx, back):
     """The printer goes away after part of the image: the progress dialog closes and the
     failed state offers Retry, which looks again: with the printer back the whole transfer
@@ -419,6 +465,7 @@ def unplugged_mid_image(ctx, back):
         ctx.printers.plug(TARGET, rx.path)
         click(ctx, "action")
         wait_dialog(ctx, "ready")
+        time.sleep(1.2)  # read before the click: one sooner is taken as the Retry that found it
         events = transfer(ctx)
         expect_state(ctx, last(events, "update"), "done")
         expect_received(ctx, rx)
@@ -475,7 +522,8 @@ def close_progress_mid_transfer(ctx):
 
 # Command lines that are not usable: each ends with 87 before anything is looked for.
 BAD_LINES = ["/quiet /passive", "/check /quiet", "/quiet /wait 86401", "/passive /wait",
-             "-Quiet extra", '/quiet /log "Z:\\no such folder\\u.log"']
+             "-Quiet extra", "quiet", "/log /quiet", "/quiet /wait -5",
+             '/quiet /log "Z:\\no such folder\\u.log"']
 
 
 def quiet_run_logged(ctx):
@@ -487,6 +535,14 @@ def quiet_run_logged(ctx):
     for args in BAD_LINES:
         expect_exit(ctx, args, 87)
     check(rx.count() == 0 and not rx.writer_closes, "an unusable command line reached the printer")
+    # A log that is a second name of another file is never written, nor the printer.
+    path, windows = run_log(ctx, "planted.log")
+    other = os.path.join(os.path.dirname(path), "other file")
+    with open(other, "w") as f:
+        f.write("kept\n")
+    os.link(other, path)
+    expect_exit(ctx, '/quiet /log "%s"' % windows, 87)
+    check(open(other).read() == "kept\n" and rx.count() == 0, "a hard-linked log was written")
     path, windows = run_log(ctx, "quiet.log")
     ended = expect_exit(ctx, '-QUIET /Log "%s"' % windows, 0, timeout=TRANSFER_TIMEOUT)
     expect_received(ctx, rx)
@@ -987,7 +1043,7 @@ GROUPS = {
     "windows_versions": ("en", [older_windows]),
     "transfer": ("en", [transfer_byte_exact, progress_seen, quiet_run_logged]),
     "faults": ("en", [header_refused, unplugged_then_back, unplugged_then_gone,
-                      close_progress_mid_transfer]),
+                      close_progress_mid_transfer, dialog_run_logged]),
     "japanese_transfer": ("ja", [progress_seen, header_refused]),
     "measure": ("en", [measure]),
     "session": ("en", [session_waits_for_transfer]),
