@@ -1,5 +1,6 @@
-# The inputs a printer maker sets: the firmware image, the printer model's hardware ID and the
-# firmware version; and below them the rest of the printer model, which a developer sets here.
+# The inputs a printer maker sets: the firmware image, the printer model's hardware ID, the
+# firmware version and revision, and how long a printer takes to restart with it; and below them
+# the rest of the printer model, which a developer sets here.
 # Each is checked when the build is configured, so that a wrong one stops there with what was
 # given and what is wanted, instead of giving a tool that can only fail. The code reads the model
 # from one generated header, generated/build_config.h in the build folder.
@@ -9,6 +10,10 @@ set(UPDATE_TOOL_HARDWARE_ID "USB\\VID_7A3D&PID_5E21&MI_01" CACHE STRING
     "Hardware ID of the printer model the tool looks for: USB\\VID_xxxx&PID_xxxx...")
 set(UPDATE_TOOL_FIRMWARE_VERSION "test" CACHE STRING
     "Firmware version text shown in the file's properties and in the release zip's name")
+set(UPDATE_TOOL_FIRMWARE_REVISION "" CACHE STRING
+    "4 hex digits the printer reports as REV_xxxx once it runs this firmware, or empty")
+set(UPDATE_TOOL_RESTART_SECONDS "180" CACHE STRING
+    "Seconds (1-3600) the printer may take to return with the new firmware; used with a revision")
 
 # The largest image accepted. The image lives inside the executable, which Windows maps as one
 # contiguous range of the 32-bit process's 2 GB when it starts, at 0x400000 where it can: 64 MiB
@@ -195,9 +200,6 @@ else()
             "UPDATE_TOOL_HEADER")
     endif()
 endif()
-string(REPLACE ";" ", " header_bytes "${UPDATE_TOOL_HEADER}")
-configure_file("${CMAKE_SOURCE_DIR}/cmake/build_config.h.in"
-    "${CMAKE_BINARY_DIR}/generated/build_config.h" @ONLY)
 
 # The firmware version: free text a user reads in the file's properties, and part of the
 # release zip's file name, so it holds no character a Windows file name cannot.
@@ -218,3 +220,36 @@ elseif(fw_version MATCHES "^ | $|\\.$")
         "release zip's name)")
 endif()
 message(STATUS "Firmware version: ${fw_version}")
+
+# How long a printer may take, after the last byte, to come back with the new firmware. Checked
+# with or without a revision, so that a wrong one does not wait for the build that sets one. At
+# most four digits: a longer number is out of range whatever its value.
+set(restart_seconds "${UPDATE_TOOL_RESTART_SECONDS}")
+if(NOT restart_seconds MATCHES "^[1-9][0-9]?[0-9]?[0-9]?$" OR restart_seconds GREATER 3600)
+    reject_input(UPDATE_TOOL_RESTART_SECONDS "${restart_seconds}"
+        "expected a whole decimal number of seconds from 1 to 3600, without leading zeros")
+endif()
+
+# The firmware's revision: the release number a printer lists in its hardware IDs as REV_xxxx
+# once it runs this firmware. It is what tells a printer that already has the firmware from one
+# that needs it, and a restarted printer that has come back with it; without one the tool can
+# tell neither. Written into the header as a C number, -1 when there is none.
+set(fw_revision "${UPDATE_TOOL_FIRMWARE_REVISION}")
+string(TOUPPER "${fw_revision}" revision_upper)
+if(fw_revision STREQUAL "")
+    set(revision_number -1)
+    message(STATUS "No firmware revision: the tool will not tell a printer that has this firmware "
+                   "from one that needs it; set UPDATE_TOOL_FIRMWARE_REVISION to its REV_ number")
+elseif(NOT revision_upper MATCHES "^${hex}$")
+    reject_input(UPDATE_TOOL_FIRMWARE_REVISION "${fw_revision}"
+        "expected empty or four hexadecimal digits, the REV_ number the printer reports once it "
+        "runs this firmware (0231 for REV_0231)")
+else()
+    set(revision_number "0x${revision_upper}")
+    message(STATUS "Firmware revision: REV_${revision_upper}; a printer may take up to "
+                   "${restart_seconds} seconds after the last byte to come back with it")
+endif()
+
+string(REPLACE ";" ", " header_bytes "${UPDATE_TOOL_HEADER}")
+configure_file("${CMAKE_SOURCE_DIR}/cmake/build_config.h.in"
+    "${CMAKE_BINARY_DIR}/generated/build_config.h" @ONLY)

@@ -1,5 +1,5 @@
-// The device link: how the printer is looked for, the handles a lookup leaves open, and
-// writing bytes to it.
+// The device link: how the printer is looked for, the handles a lookup leaves open and the
+// revision their printer reports, and writing bytes to it.
 #ifndef UPDATE_TOOL_DEVICE_LINK_H
 #define UPDATE_TOOL_DEVICE_LINK_H
 
@@ -38,8 +38,14 @@ enum LookMode {
 int FindPrinter(LinkConfig config, int *present = NULL, int mode = LOOK_AFRESH);
 
 // Closes whichever device handles are open and marks both closed; returns 1. The next write
-// starts the stream afresh.
+// starts the stream afresh, and the printer's revision is unknown again.
 int CloseDeviceHandles();
+
+// The release number (0 to 0xFFFF) that the printer whose handles are open listed as REV_xxxx in
+// its hardware IDs when the lookup that opened them read its list; a keeping lookup that keeps
+// them keeps it. -1 when unknown: no handles open, no revision of the model in the list, or a
+// scanner-port lookup, which reads no list.
+int PrinterRevision();
 
 enum SendMode {
     SEND_VENDOR_COMMAND = 0,

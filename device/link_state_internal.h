@@ -1,6 +1,6 @@
 // The bottom of the device link, for the files above it and their tests: the handles a lookup
-// leaves open, how they were opened, how far the stream written to them has got, and the one
-// event the overlapped calls on them signal.
+// leaves open and their printer's revision, how they were opened, how far the stream written to
+// them has got, and the one event the overlapped calls on them signal.
 #ifndef UPDATE_TOOL_LINK_STATE_INTERNAL_H
 #define UPDATE_TOOL_LINK_STATE_INTERNAL_H
 
@@ -24,6 +24,9 @@ void SetLinkKind(int kind);
 HANDLE PrimaryHandle();
 void SetPrimaryHandle(HANDLE handle);
 void SetSecondaryHandle(HANDLE handle);
+
+// Records the revision of the printer whose handles were just opened (PrinterRevision).
+void SetPrinterRevision(int revision);
 
 // Opens a device for a lookup on osFamily, read and write, shared, with attributes, and marks
 // the calls on the link's handles overlapped or blocking to match. The caller stores what it

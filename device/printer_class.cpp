@@ -1,6 +1,7 @@
 // Printer discovery through the USB printer device-interface class.
 #include "device/link_state_internal.h"
 #include "device/printer_class_internal.h"
+#include "device/scanner_port_internal.h"
 #include "ui_shared/ui_shared.h"
 
 #include <setupapi.h>
@@ -119,6 +120,29 @@ static int TextsEqual(const char *first, const char *second)
     }
 }
 
+// The characters of a hardware ID that name the maker and the product: USB\VID_xxxx&PID_xxxx.
+static const int modelPrefixLength = 21;
+
+static char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - ('a' - 'A')) : c; }
+
+int ReadRevision(const char *entry, const char *hardwareId)
+{
+    static const char revisionField[] = "&REV_";
+    static const int fieldEnd = modelPrefixLength + (int)sizeof revisionField - 1;
+    char digits[5];
+    // Each byte is compared before the next is read: an entry that ends early, or holds a lead
+    // byte where the ASCII ID has a character, differs there and is read no further.
+    for (int i = 0; i < fieldEnd; i++) {
+        char wanted = i < modelPrefixLength ? hardwareId[i] : revisionField[i - modelPrefixLength];
+        if (wanted == '\0' || AsciiUpper(entry[i]) != AsciiUpper(wanted))
+            return -1;
+    }
+    lstrcpynA(digits, entry + fieldEnd, (int)sizeof digits);
+    if (lstrlenA(digits) != 4 || (entry[fieldEnd + 4] != '\0' && entry[fieldEnd + 4] != '&'))
+        return -1;
+    return ParseHexField(digits);
+}
+
 // Gives a LocalAlloc block back; NULL, for the pointer that held it.
 static void *ReleaseBlock(void *block)
 {
@@ -170,13 +194,15 @@ static HardwareIdRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA *device, int
     }
 }
 
-// 1 when an entry of the list equals idCopy, both upper-cased. Every entry is visited. Only
-// the first limit bytes are read, and an entry whose terminator does not lie within them is
-// not an entry: the walk ends there.
-static int ListHoldsId(char *list, DWORD limit, char *idCopy)
+// 1 when an entry of the list equals idCopy, both upper-cased; *revision gets the first revision
+// an entry gives for idCopy's model, -1 when none does. Every entry is visited. Only the first
+// limit bytes are read, and an entry whose terminator does not lie within them is not an entry:
+// the walk ends there.
+static int ListHoldsId(char *list, DWORD limit, char *idCopy, int *revision)
 {
     int matched = 0;
     DWORD position = 0;
+    *revision = -1;
     while (list != NULL && position < limit && list[position] != '\0') {
         char *entry = list + position;
         DWORD length = 0;
@@ -187,6 +213,8 @@ static int ListHoldsId(char *list, DWORD limit, char *idCopy)
         UppercaseInPlace(idCopy, entry);
         if (TextsEqual(idCopy, entry))
             matched = 1;
+        if (*revision < 0)
+            *revision = ReadRevision(entry, idCopy);
         position += length + 1;
     }
     return matched;
@@ -208,11 +236,11 @@ static int OpenBothHandles(const char *path, int osFamily)
 }
 
 // Counts into *matches the devices of the set carrying idCopy with an interface of the class,
-// stopping at two, and keeps the first one's interface in *found. 1 when the walk reached the
-// list's end (or the second match); 0 when a device could not be read or the enumeration failed
-// before its end.
+// stopping at two, and keeps the first one's interface in *found and its revision in *revision.
+// 1 when the walk reached the list's end (or the second match); 0 when a device could not be
+// read or the enumeration failed before its end.
 static int CountModelPrinters(HDEVINFO set, const GUID *interfaceClass, char *idCopy, int osFamily,
-                              SP_DEVICE_INTERFACE_DATA *found, int *matches)
+                              SP_DEVICE_INTERFACE_DATA *found, int *revision, int *matches)
 {
     int result = 0;
     BYTE *list = NULL;
@@ -222,6 +250,7 @@ static int CountModelPrinters(HDEVINFO set, const GUID *interfaceClass, char *id
     SP_DEVICE_INTERFACE_DATA laterInterface;
 
     *matches = 0;
+    *revision = -1;
     ZeroMemory(&device, sizeof device);
     device.cbSize = sizeof device;
     ZeroMemory(found, sizeof *found);
@@ -232,13 +261,14 @@ static int CountModelPrinters(HDEVINFO set, const GUID *interfaceClass, char *id
     for (; *matches < 2 && setup.enumDeviceInfo(set, index, &device); index++) {
         DWORD reportedSize = 0;
         int matched = 0;
+        int listRevision = -1;
         HardwareIdRead read =
             ReadHardwareIds(set, &device, osFamily, &list, &listSize, &reportedSize);
         if (read == READ_ABORT)
             goto done;
         if (read == READ_LIST) {
             DWORD limit = reportedSize < listSize ? reportedSize : listSize;
-            matched = ListHoldsId((char *)list, limit, idCopy);
+            matched = ListHoldsId((char *)list, limit, idCopy, &listRevision);
         }
         list = (BYTE *)ReleaseBlock(list);
         listSize = 0;
@@ -247,8 +277,11 @@ static int CountModelPrinters(HDEVINFO set, const GUID *interfaceClass, char *id
         // listed without one (its interface declared but not linked, or just unplugged) is no
         // printer that could be written.
         if (matched && setup.enumDeviceInterfaces(set, &device, interfaceClass, 0,
-                                                  *matches == 0 ? found : &laterInterface))
+                                                  *matches == 0 ? found : &laterInterface)) {
+            if (*matches == 0)
+                *revision = listRevision;
             (*matches)++;
+        }
     }
     // Only ERROR_NO_MORE_ITEMS ends the list: any other refusal leaves devices unseen, and a
     // count made without them could open one of two printers.
@@ -296,6 +329,7 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
 {
     int result = 0;
     int matches = 0;
+    int revision = -1;
     char *idCopy = NULL;
     HDEVINFO set = INVALID_HANDLE_VALUE;
     SP_DEVICE_INTERFACE_DATA found; // the first matching device's
@@ -313,13 +347,17 @@ int FindPrinterByInterface(const GUID *interfaceClass, const char *hardwareId, i
     set = setup.getClassDevs(interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE)
         goto done;
-    if (!CountModelPrinters(set, interfaceClass, idCopy, osFamily, &found, &matches))
+    if (!CountModelPrinters(set, interfaceClass, idCopy, osFamily, &found, &revision, &matches))
         goto done;
     *present = matches;
     if (!open)
         result = 1;
     else if (matches == 1)
         result = OpenPrinterInterface(set, &found, osFamily);
+    // Only a lookup that opens the handles reads their printer's revision: a count leaves the
+    // one they hold as it is, and a failed open has closed them with theirs.
+    if (open && result)
+        SetPrinterRevision(revision);
 
 done:
     if (!result)

@@ -150,6 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const SimPnpDevice &pnp : SimPnpDevices())
         Check(pnp.propertyQueries <= 8, "a device's list was asked for without bound");
     Check(SimHandles().live == (result ? 2 : 0), "open handles disagree with the result");
+    Check(PrinterRevision() <= 0xFFFF && (result || PrinterRevision() == -1),
+          "a revision out of range, or without a printer");
     if (result)
         Check(SimHandleName(PrimaryHandle()) == SimHandleName(SimOtherOpenHandle(PrimaryHandle())),
               "the two handles name different devices");
@@ -164,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     CloseDeviceHandles();
-    Check(SimHandles().live == 0 && SimHandles().badCloses == 0, "handles not closed cleanly");
+    Check(SimHandles().live == 0 && SimHandles().badCloses == 0 && PrinterRevision() == -1,
+          "handles not closed cleanly");
     return 0;
 }

@@ -75,6 +75,10 @@ def main(argv):
             (VERSION, "2.1 100%", "none of"), (VERSION, "2.1\tb", "printable ASCII"),
             (VERSION, "2.1.", "no dot at the end"),
             (PKCS12, path("absent.p12"), "no such file"),
+            *[("UPDATE_TOOL_FIRMWARE_REVISION", value, "four hexadecimal digits")
+              for value in ["023", "0x23", "02G1", "12345"]],
+            *[("UPDATE_TOOL_RESTART_SECONDS", value, "from 1 to 3600")
+              for value in ["0", "3601", "18O", ""]],
             *[(setting, value, "model block of cmake/BuildInputs.cmake") for setting, value in
               [("UPDATE_TOOL_CHUNK_SIZE", "100"), ("UPDATE_TOOL_SEND_MODE", "BOGUS")]]]:
         rc, release_rc, out = release({setting: value})

@@ -17,26 +17,39 @@ import tty
 USBPRINT = "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"
 USB_CLASS = "{36fc9e60-c465-11cf-8056-444553540000}"
 HKLM_CCS = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"
+# The release number the printers of the model report in their hardware IDs, as REV_0100, unless
+# a scenario gives one another.
+REVISION = "0100"
 
 
 class Device:
-    """One USB printer interface: its instance id, hardware-ID list and device path."""
+    """One USB printer interface: its instance id, hardware-ID list and device path, and the
+    revision it reports: when not None, what follows REV_ in each entry of the list that has one,
+    up to the next '&' ("0231", or a malformed "023")."""
 
-    def __init__(self, hardware_base=None, serial=None, hardware_ids=None):
+    def __init__(self, hardware_base=None, serial=None, hardware_ids=None, revision=None):
         if hardware_base is not None:
-            self.describe(hardware_base, serial, hardware_ids)
+            self.describe(hardware_base, serial, hardware_ids, revision)
 
-    def describe(self, hardware_base, serial, hardware_ids):
+    def describe(self, hardware_base, serial, hardware_ids, revision=None):
         self.instance = "USB\\%s\\%s" % (hardware_base, serial)
         self.hardware_ids = hardware_ids
+        self.revision = revision
         self.path_name = ("usb#%s#%s#%s" % (hardware_base, serial, USBPRINT)).lower()
         self.device_path = "\\\\?\\" + self.path_name
+
+    def listed_ids(self):
+        """The hardware IDs as the device lists them, its revision in their REV_ fields."""
+        if self.revision is None:
+            return self.hardware_ids
+        return [re.sub(r"(?i)(&REV_)[^&]*", lambda m: m.group(1) + self.revision, h)
+                for h in self.hardware_ids]
 
     def _key(self):
         return "%s\\Control\\DeviceClasses\\%s\\##?#%s" % (HKLM_CCS, USBPRINT, self.path_name)
 
     def registry_plug(self, linked):
-        multi = b"".join(h.encode("ascii") + b"\0" for h in self.hardware_ids) + b"\0"
+        multi = b"".join(h.encode("ascii") + b"\0" for h in self.listed_ids()) + b"\0"
         return "\n".join([
             "[%s\\Enum\\%s]" % (HKLM_CCS, self.instance),
             '"HardwareID"=hex(7):' + ",".join("%02x" % b for b in multi),
@@ -91,15 +104,16 @@ def build_model(build_dir):
 
 
 def use_model(build_dir):
-    """Gives the printers of the build's model, and the one close to it, the configured ID."""
+    """Gives the printers of the build's model, and the one close to it, the configured ID; the
+    printers of the model report REVISION until a scenario sets their revision."""
     configured = build_model(build_dir)["hardware_id"]
     base = configured.split("\\", 1)[1]
     # "USB\\VID_xxxx&PID_xxxx" then the interface: a revision goes between them, as devices
     # list it.
     maker_product, interface = configured[:21], configured[21:]
-    revised = maker_product + "&REV_0100" + interface
-    TARGET.describe(base, "6&1d2e3f4a&0&0001", [revised, configured.lower()])
-    TWIN.describe(base, "6&1d2e3f4a&0&0002", [revised, configured])
+    revised = maker_product + "&REV_" + REVISION + interface
+    TARGET.describe(base, "6&1d2e3f4a&0&0001", [revised, configured.lower()], REVISION)
+    TWIN.describe(base, "6&1d2e3f4a&0&0002", [revised, configured], REVISION)
     OTHER.describe("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
                    ["USB\\VID_1A2B&PID_0C0D&MI_00", maker_product, configured + "2"])
 
@@ -138,6 +152,40 @@ class Printers:
     def plug_stale(self, device):
         """Declares the device with its interface not linked: listed, but not present."""
         self.session.registry(device.registry_plug(False))
+
+    def restart_after(self, device, rx, count, seconds, revision):
+        """Once the FIFO receiver rx holds count bytes (the whole stream) and its writer has
+        closed it, unplugs device, as a printer restarting into new firmware drops off the bus,
+        and plugs it back seconds later reporting revision, its path leading to rx again; with
+        revision None it never comes back. Runs in a thread, which gives up once rx is closed
+        (the scenario's end), and returns it; its times holds the time.monotonic() of
+        "unplugged" and "back" as they happen."""
+        times = {}
+
+        def stream_closed():
+            with rx.lock:
+                return any(at >= count for at in rx.writer_closes)
+
+        def restart():
+            while not rx.quit and not stream_closed():
+                time.sleep(0.02)
+            if rx.quit:
+                return
+            self.unplug(device)
+            times["unplugged"] = time.monotonic()
+            if revision is None:
+                return
+            while not rx.quit and time.monotonic() < times["unplugged"] + seconds:
+                time.sleep(0.05)
+            if not rx.quit:
+                device.revision = revision
+                self.plug(device, rx.path)
+                times["back"] = time.monotonic()
+
+        thread = threading.Thread(target=restart, daemon=True)
+        thread.times = times
+        thread.start()
+        return thread
 
     def remove_all(self):
         self.session.registry("".join(d.registry_remove() for d in ALL_DEVICES))

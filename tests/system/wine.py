@@ -19,6 +19,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import threading
 import time
 
 PREFIX_STAMP = "ut-prefix-ready"
@@ -174,6 +175,7 @@ class Session:
         if display:
             self.env["DISPLAY"] = display
         self.counter = 0
+        self.numbering = threading.Lock()
         self.started = []
         self.holder = None
         self.born = time.monotonic()
@@ -273,10 +275,17 @@ class Session:
             log.writelines(kept)
 
     # -- running programs
+    def _number(self):
+        """The next number of the session's logs and imports: a printer's restart imports from
+        a thread of its own, beside the scenario's programs."""
+        with self.numbering:
+            self.counter += 1
+            return self.counter
+
     def _log(self, name):
-        self.counter += 1
-        self.note("%02d %s" % (self.counter, name))
-        return os.path.join(self.log_dir, "%02d-%s.log" % (self.counter, name))
+        number = self._number()
+        self.note("%02d %s" % (number, name))
+        return os.path.join(self.log_dir, "%02d-%s.log" % (number, name))
 
     def run(self, args, name, timeout=60, extra_env=None):
         """Runs a wine program to its end; returns (exit code, output text). A program Wine
@@ -358,8 +367,7 @@ class Session:
 
     def registry(self, body):
         """Imports registry text (REGEDIT4 syntax without its header) into the prefix."""
-        self.counter += 1
-        path = os.path.join(self.log_dir, "%02d-import.reg" % self.counter)
+        path = os.path.join(self.log_dir, "%02d-import.reg" % self._number())
         with open(path, "w", encoding="ascii") as f:
             f.write("REGEDIT4\n\n" + body + "\n")
         rc, text = self.run(["regedit", "/S", windows_path(path)], "regedit", timeout=60)

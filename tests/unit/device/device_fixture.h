@@ -28,6 +28,8 @@ constexpr LowerCaseId LowerCaseOf(const char (&id)[sizeof configuredId])
 }
 constexpr LowerCaseId lowerCaseId = LowerCaseOf(configuredId);
 const char *const configuredIdLower = lowerCaseId.text;
+// Its vendor and product, USB\VID_xxxx&PID_xxxx: what the entries that give a revision begin with.
+const std::string configuredModel(configuredId, 21);
 
 // Every ID the build accepts begins "USB\VID_xxxx&PID_xxxx": the vendor and the product a
 // still-image port's device descriptor gives for this model are the digits at fixed places.

@@ -41,11 +41,15 @@ TEST_F(LinkTest, ClassifiesWindowsVersions)
 
 TEST_F(LinkTest, CloseDeviceHandlesClosesBothOnce)
 {
-    SimAddPrinter(printerPath, {configuredId});
+    // Another vendor's entry with a revision comes first: the model's own first one gives it.
+    SimAddPrinter(printerPath, {"USB\\VID_1A2B&PID_0C0D&REV_0999", configuredModel + "&REV_0231",
+                                configuredId, configuredModel + "&REV_0300"});
     ASSERT_EQ(FindPrinter(ConfigOfKind(LINK_PRINTER_CLASS)), 1);
     ASSERT_EQ(SimHandles().live, 2);
+    EXPECT_EQ(PrinterRevision(), 0x0231);
 
     EXPECT_EQ(CloseDeviceHandles(), 1);
+    EXPECT_EQ(PrinterRevision(), -1);
     EXPECT_EQ(SimHandles().live, 0);
     EXPECT_EQ(PrimaryHandle(), INVALID_HANDLE_VALUE);
     EXPECT_EQ(SecondaryHandle(), INVALID_HANDLE_VALUE);
@@ -93,7 +97,7 @@ TEST_F(LinkTest, EachLookupClosesThePreviousPairFirst)
 // opened (no new open) while it is the one there or no count can be made, and go when it is not.
 TEST_F(LinkTest, AKeepingLookHoldsTheOnePrinterAndLetsGoOfItOtherwise)
 {
-    SimAddPrinter(printerPath, {configuredId});
+    SimAddPrinter(printerPath, {configuredModel + "&REV_0231", configuredId});
     SimAddPrinter(std::string(printerPath) + "b", {configuredId}).interfacePath = "";
     const struct {
         const char *label;
@@ -114,6 +118,8 @@ TEST_F(LinkTest, AKeepingLookHoldsTheOnePrinterAndLetsGoOfItOtherwise)
         EXPECT_EQ(present, step.present);
         EXPECT_EQ(SimHandles().live, step.live);
         EXPECT_EQ(SimHandles().opens, step.opens);
+        EXPECT_EQ(PrinterRevision(), step.live ? 0x0231 : -1)
+            << "the revision goes with the handles";
     }
 }
 

@@ -303,9 +303,12 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
         SCOPED_TRACE(row.label);
         CloseDeviceHandles();
         SimKernelReset();
-        SimAddPrinter(PathOf(0), {configuredId});
-        SimPnpDevice &second =
-            SimAddPrinter(PathOf(1), {row.second == NEAR_MISS ? idPrefix : configuredIdLower});
+        // Each device reports a revision of its own: only the one opened may give it.
+        const int revisions[] = {0x0231, 0x0300};
+        SimAddPrinter(PathOf(0), {configuredModel + "&REV_0231", configuredId});
+        SimPnpDevice &second = SimAddPrinter(
+            PathOf(1), {configuredModel + "&REV_0300",
+                        row.second == NEAR_MISS ? idPrefix : configuredIdLower});
         // Where two count, a third is there too: two are enough to refuse, it is never read.
         if (row.present == 2)
             SimAddPrinter(PathOf(2), {configuredId});
@@ -327,6 +330,7 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
         if (row.present == 2) {
             EXPECT_EQ(SimPnpDevices()[2].propertyQueries, 0) << "the count went on past two";
         }
+        EXPECT_EQ(PrinterRevision(), row.expected == nobody ? -1 : revisions[row.expected]);
         if (row.expected == nobody) {
             EXPECT_EQ(NameOf(PrimaryHandle()), "closed");
             EXPECT_EQ(NameOf(SecondaryHandle()), "closed");
@@ -430,6 +434,29 @@ TEST_F(PrinterClassTest, FoldsCaseEvenWithoutScratchMemory)
 
     EXPECT_EQ(Lookup(configuredId), 1);
     ExpectOpened(0);
+}
+
+TEST_F(PrinterClassTest, ReadsTheRevisionOfTheModelsOwnEntryOnly)
+{
+    struct Row {
+        const char *label;
+        std::string entry;
+        int expected;
+    } rows[] = {
+        {"before the interface", configuredModel + "&REV_0231&MI_01", 0x0231},
+        {"ending the entry", configuredModel + "&REV_ffFF", 0xFFFF},
+        {"lower case", std::string(configuredIdLower, 21) + "&rev_0231", 0x0231},
+        {"no revision", configuredId, -1},
+        {"three digits", configuredModel + "&REV_023&MI_01", -1},
+        {"five digits", configuredModel + "&REV_02310", -1},
+        {"not hexadecimal", configuredModel + "&REV_02G1", -1},
+        {"another vendor", "USB\\VID_1A2B" + configuredModel.substr(12) + "&REV_0231", -1},
+        {"after another field", configuredModel + "&MI_01&REV_0231", -1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(ReadRevision(row.entry.c_str(), configuredId), row.expected);
+    }
 }
 
 TEST_F(PrinterClassTest, UppercaseInPlaceFoldsOnlyAsciiLetters)
