@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     Check(parsed.mode >= RUN_INTERACTIVE && parsed.mode <= RUN_HELP, "mode", line);
     Check(parsed.waitSeconds <= 86400, "wait beyond a day", line);
-    Check(parsed.logPath[0] != '/' && parsed.logPath[0] != '-', "a switch taken as the log",
-          line);
+    Check(parsed.logPath[0] != '/' && parsed.logPath[0] != '-', "a switch taken as the log", line);
     Check(parsed.arguments > 0 || (parsed.mode == RUN_INTERACTIVE && parsed.logPath[0] == '\0'),
           "a run asked for without an argument", line);
     return 0;

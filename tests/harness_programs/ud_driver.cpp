@@ -756,10 +756,11 @@ int main(int argc, char **argv)
 {
     Options options;
     if (argc < 2 || !ParseOptions(argc, argv, argc > 2 && argv[2][0] != '-' ? 3 : 2, &options)) {
-        fprintf(stderr, "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
-                        "transfer | hold | launch COMMAND-LINE "
-                        "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
-                        "[--ask-end-session] [--msaa] [--changed] [--click] [--answer] [--again]\n");
+        fprintf(stderr,
+                "usage: ud_driver snapshot | devices | wait | escape | click action|exit | "
+                "transfer | hold | launch COMMAND-LINE "
+                "[--timeout ms] [--not hwnd] [--close-progress] [--post-command] [--ping] "
+                "[--ask-end-session] [--msaa] [--changed] [--click] [--answer] [--again]\n");
         return 2;
     }
     const char *command = argv[1];

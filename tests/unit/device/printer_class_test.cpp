@@ -306,9 +306,9 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
         // Each device reports a revision of its own: only the one opened may give it.
         const int revisions[] = {0x0231, 0x0300};
         SimAddPrinter(PathOf(0), {configuredModel + "&REV_0231", configuredId});
-        SimPnpDevice &second = SimAddPrinter(
-            PathOf(1), {configuredModel + "&REV_0300",
-                        row.second == NEAR_MISS ? idPrefix : configuredIdLower});
+        SimPnpDevice &second =
+            SimAddPrinter(PathOf(1), {configuredModel + "&REV_0300",
+                                      row.second == NEAR_MISS ? idPrefix : configuredIdLower});
         // Where two count, a third is there too: two are enough to refuse, it is never read.
         if (row.present == 2)
             SimAddPrinter(PathOf(2), {configuredId});
