@@ -10,11 +10,12 @@ enum SwitchBit {
     SWITCH_WAIT = 4,
     SWITCH_LOG = 8,
     SWITCH_CHECK = 16,
-    SWITCH_HELP = 32,
+    SWITCH_FORCE = 32,
+    SWITCH_HELP = 64,
 };
 
 // The switches' names in the order of their bits, /help last, as a second name of /?.
-static const char switchNames[] = "quiet\0passive\0wait\0log\0check\0?\0help\0";
+static const char switchNames[] = "quiet\0passive\0wait\0log\0check\0force\0?\0help\0";
 
 // The combinations of switches that make sense, /log aside, and the run each asks for. /log
 // goes with any of them but /?.
@@ -24,6 +25,10 @@ static const BYTE modes[][2] = {
     {SWITCH_QUIET | SWITCH_WAIT, RUN_QUIET},
     {SWITCH_PASSIVE, RUN_PASSIVE},
     {SWITCH_PASSIVE | SWITCH_WAIT, RUN_PASSIVE},
+    {SWITCH_QUIET | SWITCH_FORCE, RUN_QUIET},
+    {SWITCH_QUIET | SWITCH_WAIT | SWITCH_FORCE, RUN_QUIET},
+    {SWITCH_PASSIVE | SWITCH_FORCE, RUN_PASSIVE},
+    {SWITCH_PASSIVE | SWITCH_WAIT | SWITCH_FORCE, RUN_PASSIVE},
     {SWITCH_CHECK, RUN_CHECK},
     {SWITCH_HELP, RUN_HELP},
 };
@@ -159,6 +164,7 @@ int ParseCommandLine(const char *text, CommandLine *parsed)
     parsed->arguments = 0;
     parsed->mode = RUN_INTERACTIVE;
     parsed->waitSeconds = 0;
+    parsed->force = 0;
     parsed->logPath[0] = '\0';
     while ((length = NextArgument(&at, argument, sizeof argument)) >= 0) {
         parsed->arguments++;
@@ -178,6 +184,7 @@ int ParseCommandLine(const char *text, CommandLine *parsed)
                 return 0;
         }
     }
+    parsed->force = (seen & SWITCH_FORCE) != 0;
     int rest = seen & ~SWITCH_LOG;
     for (unsigned i = 0; i < sizeof modes / sizeof modes[0]; i++) {
         if (modes[i][0] == rest) {

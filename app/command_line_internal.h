@@ -17,6 +17,7 @@ struct CommandLine {
     int arguments; // how many followed the program's name
     int mode;      // a RunMode
     DWORD waitSeconds;
+    int force; // /force: sent also to a printer that already has this firmware, or a newer one
     char logPath[MAX_PATH]; // empty: no log
 };
 
@@ -29,7 +30,7 @@ struct CommandLine {
 // is never split (its trail byte may be a backslash). 1 when it is usable (also with no
 // argument); 0 for an argument that is no switch, an unknown switch, a missing or out-of-range
 // value, a value that is itself a switch (begins with / or -), a switch given twice or a
-// combination that makes no sense.
+// combination that makes no sense (/force only beside /quiet or /passive).
 int ParseCommandLine(const char *text, CommandLine *parsed);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "app/instance_guard_internal.h"
 #include "app/printer_lookup.h"
+#include "app/restart_wait_internal.h"
 #include "app/update_loop_internal.h"
 #include "build_config.h"
 #include "device/device_link.h"
@@ -50,6 +51,9 @@ enum RunEnd {
     END_LEFT_UNSENT, // the user left the update dialog without a transfer
     END_FAILED,
     END_DONE,
+    END_CURRENT,       // the printer has this firmware or a newer one: nothing sent
+    END_CHECK_CURRENT, // /check: exactly one printer of the model, and it is current
+    END_UNCONFIRMED,   // every byte sent; the printer did not come back with the revision
 };
 
 // The exit code of end, and in *words what the log calls it. A switch, not a table: the
@@ -75,6 +79,15 @@ static int ExitCodeOf(RunEnd end, const char **words)
     case END_DONE:
         *words = "done";
         return EXIT_DONE;
+    case END_CURRENT:
+        *words = "already has this firmware, nothing sent";
+        return EXIT_DONE;
+    case END_CHECK_CURRENT:
+        *words = "one printer, already has this firmware";
+        return EXIT_CHECK_CURRENT;
+    case END_UNCONFIRMED:
+        *words = "sent, the printer has not reported the new firmware";
+        return EXIT_UNCONFIRMED;
     case END_FAILED:
         break;
     }
@@ -82,13 +95,18 @@ static int ExitCodeOf(RunEnd end, const char **words)
     return EXIT_FAILED;
 }
 
-// The end a run without the update dialog comes to in a state (a UiStateValue): the ready state
-// is where /check ends.
-static RunEnd EndOf(int state)
+// The end a run comes to in a state (a UiStateValue): the ready and current states are where
+// /check ends, or a run with the dialogs whose user left without a transfer.
+static RunEnd EndOf(int state, int mode)
 {
+    int check = mode == RUN_CHECK;
     switch (state) {
     case UI_READY:
-        return END_ONE_PRINTER;
+        return check ? END_ONE_PRINTER : END_LEFT_UNSENT;
+    case UI_CURRENT:
+        return check ? END_CHECK_CURRENT : END_CURRENT;
+    case UI_UNCONFIRMED:
+        return END_UNCONFIRMED;
     case UI_NOT_FOUND:
         return END_NOT_FOUND;
     case UI_SEVERAL:
@@ -102,14 +120,14 @@ static RunEnd EndOf(int state)
 
 // Looks for the printer, once or, with a wait, about once a second until exactly one of the
 // model is there or the wait is over; the lookup's state, with the printer's handles open when
-// it is UI_READY.
+// it is UI_READY or UI_CURRENT.
 static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 {
     DWORD started = GetTickCount();
 
     for (;;) {
         int state = LookForPrinter(config, LOOK_AFRESH);
-        if (state == UI_READY || GetTickCount() - started >= waitSeconds * 1000)
+        if (SendsOnAction(state) || GetTickCount() - started >= waitSeconds * 1000)
             return state;
         // Waits for nothing but the time: no window exists to answer meanwhile. Sleep would be
         // one more import against the executable's size budget.
@@ -120,22 +138,24 @@ static int LookUntilReady(const LinkConfig *config, DWORD waitSeconds)
 // The run the mode asks for, and how it ended.
 static RunEnd RunAsAsked(HINSTANCE instance, const CommandLine *line, const LinkConfig *config)
 {
+    // A deployment tool asks what became of the printer: a run with the dialogs ends with its
+    // last transfer's outcome, also when the user then went on (a failed transfer, then a Retry
+    // that found no printer, is still a printer that may be without working firmware).
     if (line->mode == RUN_INTERACTIVE) {
-        // A deployment tool asks what became of the printer: the last transfer's outcome, also
-        // when the user then went on (a failed transfer, then a Retry that found no printer, is
-        // still a printer that may be without working firmware).
         int state = RunUpdateLoop(instance);
-        return state == UI_DONE ? END_DONE : state == UI_FAILED ? END_FAILED : END_LEFT_UNSENT;
+        return state == UI_NOT_FOUND || state == UI_SEVERAL ? END_LEFT_UNSENT
+                                                            : EndOf(state, line->mode);
     }
     // The printers are counted right before the send: the state is the one the transfer meets.
     int state = LookUntilReady(config, line->waitSeconds);
-    if (state == UI_READY && line->mode != RUN_CHECK)
-        state = RunTransferAction(instance,
-                                  line->mode == RUN_PASSIVE ? TRANSFER_SHOWN : TRANSFER_UNSEEN)
-                    ? UI_DONE
-                    : UI_FAILED;
+    int view = line->mode == RUN_PASSIVE ? TRANSFER_SHOWN : TRANSFER_UNSEEN;
+    if (line->mode != RUN_CHECK && (state == UI_READY || (state == UI_CURRENT && line->force))) {
+        state = RunTransferAction(instance, view) ? UI_DONE : UI_FAILED;
+        if (state == UI_DONE && FirmwareRevision() >= 0)
+            state = AwaitNewFirmware(config, view);
+    }
     CloseDeviceHandles();
-    return EndOf(state);
+    return EndOf(state, line->mode);
 }
 
 int RunWithCommandLine(HINSTANCE instance, const CommandLine *line)

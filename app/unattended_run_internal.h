@@ -12,6 +12,8 @@ enum RunExitCode {
     EXIT_FAILED = 1,
     EXIT_NOT_FOUND = 2,
     EXIT_SEVERAL = 3,
+    EXIT_CHECK_CURRENT = 4, // /check: one printer of the model, and it has this firmware already
+    EXIT_UNCONFIRMED = 5,   // every byte sent; the printer did not come back reporting it
     EXIT_BAD_COMMAND_LINE = 87,  // ERROR_INVALID_PARAMETER
     EXIT_USER_LEFT = 1602,       // ERROR_INSTALL_USEREXIT: the user left the dialogs, nothing sent
     EXIT_ALREADY_RUNNING = 1618, // ERROR_INSTALL_ALREADY_RUNNING: deployment tools retry later

@@ -33,13 +33,32 @@ static const struct {
     {UI_SEVERAL, IDS_SEVERAL_PRINTERS, IDS_RETRY},
     {UI_FAILED, IDS_FAILED, IDS_RETRY},
     {UI_DONE, IDS_DONE, 0},
+    {UI_CURRENT, IDS_CURRENT, IDS_TRANSFER},
+    {UI_UNCONFIRMED, IDS_UNCONFIRMED, IDS_RETRY},
 };
+
+// The message of a state as this printer and build make it: a build that knows its firmware's
+// revision says that the printer came back with it, and whether the printer's is this or newer.
+static UINT MessageOf(UINT message)
+{
+    if (message == IDS_DONE && FirmwareRevision() >= 0)
+        return IDS_DONE_CONFIRMED;
+    if (message == IDS_CURRENT && PrinterRevision() > FirmwareRevision())
+        return IDS_NEWER;
+    return message;
+}
 
 static void FillForState(HWND window, int state)
 {
     for (const auto &texts : stateTexts) {
         if (texts.state != state)
             continue;
+        // A printer that needs nothing: Enter, and the focus, are on Exit; Transfer is there for
+        // who means it.
+        if (state == UI_CURRENT) {
+            SendMessageA(window, DM_SETDEFID, IDC_EXIT, 0);
+            SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(window, IDC_EXIT), TRUE);
+        }
         if (texts.action != 0)
             SetItemFromTable(window, IDC_ACTION, texts.action);
         else
@@ -47,7 +66,7 @@ static void FillForState(HWND window, int state)
         SetItemFromTable(window, IDC_EXIT, IDS_EXIT);
         // The message last: when the dialog changes state in place, whoever reads the new
         // message (a screen reader hears it change) finds the buttons of that state already.
-        SetItemFromTable(window, IDC_MESSAGE, texts.message);
+        SetItemFromTable(window, IDC_MESSAGE, MessageOf(texts.message));
     }
 }
 
@@ -59,7 +78,8 @@ static int Follows(const UpdateShowing *showing)
 {
     int state = showing->state;
     return showing->follows->kind == LINK_PRINTER_CLASS &&
-           (state == UI_READY || state == UI_NOT_FOUND || state == UI_SEVERAL);
+           (state == UI_READY || state == UI_NOT_FOUND || state == UI_SEVERAL ||
+            state == UI_CURRENT);
 }
 
 // One look that keeps the printer's handles; a change shows in place and is remembered, so that
@@ -94,7 +114,8 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         // Without a timer the dialog still answers its buttons; it only stops following.
         if (Follows(showing))
             SetTimer(window, followTimer, followIntervalMs, NULL);
-        return TRUE;
+        // FALSE keeps the focus the already-current state put on Exit.
+        return showing->state != UI_CURRENT;
     }
     case WM_TIMER:
         // A press of the action button under way answers the state it began in: its meaning must

@@ -2,6 +2,7 @@
 #include "app/update_loop_internal.h"
 
 #include "app/printer_lookup.h"
+#include "app/restart_wait_internal.h"
 #include "app/update_dialog.h"
 #include "device/device_link.h"
 #include "resources/resource.h"
@@ -21,7 +22,7 @@ int RunUpdateLoop(HINSTANCE instance)
 {
     LinkConfig config = DefaultLinkConfig();
     UpdateShowing showing = {0, &config, 0, 0, 0};
-    int outcome = 0; // of the last transfer: UI_DONE, UI_FAILED, or 0 before the first
+    int outcome = 0; // of the last transfer: UI_DONE, UI_FAILED, UI_UNCONFIRMED, 0 before any
     showing.state = LookForPrinter(&config, LOOK_AFRESH);
     while (ShowUpdateDialog(instance, &showing)) {
         // The dialog followed the printer while it showed: the button pressed answers the state
@@ -32,16 +33,22 @@ int RunUpdateLoop(HINSTANCE instance)
         // plugged in or swapped since the last look is counted, never guessed at.
         showing.state = LookForPrinter(&config, LOOK_AFRESH);
         showing.changedAt = 0;
-        if (answered != UI_READY && showing.state == UI_READY) {
+        if (!SendsOnAction(answered) && SendsOnAction(showing.state)) {
             // A Retry that found the printer brings the same button back as Transfer, under the
             // pointer: the second click of a double-click, or Enter held down, lands on it.
             // For a second such a click is the Retry it was, as after a change the dialog made.
             showing.stateBeforeChange = answered;
             showing.changedAt = GetTickCount();
         }
-        if (answered != UI_READY || showing.state != UI_READY)
+        // Transfer sends where the printer needs the image, and where it has it already when the
+        // click said to send all the same; a printer found to have it since the click is shown
+        // so first.
+        if (!SendsOnAction(answered) || !SendsOnAction(showing.state) ||
+            (showing.state == UI_CURRENT && answered != UI_CURRENT))
             continue;
         outcome = RunTransferAction(instance) ? UI_DONE : UI_FAILED;
+        if (outcome == UI_DONE && FirmwareRevision() >= 0)
+            outcome = AwaitNewFirmware(&config, TRANSFER_SHOWN);
         showing.state = outcome;
         if (outcome == UI_DONE) {
             // Only Exit is offered; whatever the dialog leaves, the run is over.

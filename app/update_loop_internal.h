@@ -9,8 +9,8 @@
 
 // Looks for the printer, shows the update dialog and acts on the user's choice until Exit
 // or a completed transfer; closes the device handles before it returns. The outcome of the last
-// transfer (UI_DONE or UI_FAILED, whatever state the user then left), or without one the state
-// the user left by Exit.
+// transfer (UI_DONE, UI_FAILED or UI_UNCONFIRMED, whatever state the user then left), or without
+// one the state the user left by Exit.
 int RunUpdateLoop(HINSTANCE instance);
 
 // Shows the update dialog for showing; 1 when the user chose the action button (Transfer or

@@ -18,9 +18,10 @@ void ProgressClose();
 // 0 unless a cancel was requested or the dialog is gone.
 int ProgressStep(DWORD total, DWORD current);
 
-// Says in the dialog's text line that the printer is busy writing and must stay on and
-// connected (busy 1), or puts the open's text back (busy 0). Nothing when the dialog is gone.
-void ProgressShowBusy(int busy);
+// Says a notice in the dialog's text line, the string stringId (IDS_PRINTER_BUSY while the
+// printer is busy writing, IDS_RESTARTING while it restarts), or puts the open's text back
+// (stringId 0). Nothing when the dialog is gone.
+void ProgressShowNotice(UINT stringId);
 
 // Runs the dialog's pending messages while no cancel is requested, then every other pending
 // message of the thread, last so that a wait that follows wakes for whatever arrives after it:

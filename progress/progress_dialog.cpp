@@ -18,8 +18,8 @@ struct ProgressRun {
     DWORD lastStep;
     HCURSOR savedCursor;
     char captionText[80];
-    // The printer's pause notice, while the text line shows it: longer than the transfer's
-    // text, as a Japanese one fills more than 80 bytes.
+    // The notice the text line shows instead (the printer's pause, its restart): longer than the
+    // transfer's text, as a Japanese one fills more than 80 bytes.
     char busyText[256];
     char percentFormat[20];
     // The bar inside the frame, in the dialog's client coordinates; how much of it is filled,
@@ -249,14 +249,14 @@ void ProgressClose()
     SetCursor(run.savedCursor);
 }
 
-void ProgressShowBusy(int busy)
+void ProgressShowNotice(UINT stringId)
 {
     if (run.progressWindow == NULL || !IsWindow(run.progressWindow))
         return;
     run.busyText[0] = '\0';
-    if (busy)
-        LoadStringA(ModuleInstance(), IDS_PRINTER_BUSY, run.busyText, sizeof run.busyText);
-    const char *line = busy ? run.busyText : run.captionText;
+    if (stringId != 0)
+        LoadStringA(ModuleInstance(), stringId, run.busyText, sizeof run.busyText);
+    const char *line = stringId != 0 ? run.busyText : run.captionText;
     SetDlgItemTextA(run.progressWindow, IDC_PROGRESS_TEXT, line);
     SetBarTexts(line, run.percentText);
     NotifyBarChange(run.progressWindow, EVENT_OBJECT_NAMECHANGE);

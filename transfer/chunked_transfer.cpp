@@ -83,7 +83,7 @@ static int SendPiece(TransferProgress *progress, int sendMode, const BYTE *data,
         int woke = AwaitDevice();
         if (woke == DEVICE_QUIET) {
             OpenProgressOnce(progress);
-            ProgressShowBusy(1);
+            ProgressShowNotice(IDS_PRINTER_BUSY);
             if (!busyShown)
                 pausedAt = GetTickCount() - deviceQuietMs;
             busyShown = 1;
@@ -91,7 +91,7 @@ static int SendPiece(TransferProgress *progress, int sendMode, const BYTE *data,
         }
         if (woke != DEVICE_MESSAGE) {
             if (busyShown && woke == DEVICE_DONE)
-                ProgressShowBusy(0);
+                ProgressShowNotice(0);
             if (busyShown)
                 RunLog("printer paused for %lu ms after %lu bytes", GetTickCount() - pausedAt,
                        progress->sent);

@@ -150,8 +150,10 @@ static void PutButton(const char *name, HWND dialog, int id)
     HWND button = GetDlgItem(dialog, id);
     printf(",\"%s\":{\"text\":", name);
     PutWindowText(button);
-    printf(",\"visible\":%s,\"enabled\":%s}", HasStyle(button, WS_VISIBLE) ? "true" : "false",
-           button != NULL && IsWindowEnabled(button) ? "true" : "false");
+    printf(",\"visible\":%s,\"enabled\":%s,\"default\":%s}",
+           HasStyle(button, WS_VISIBLE) ? "true" : "false",
+           button != NULL && IsWindowEnabled(button) ? "true" : "false",
+           SendMessageA(button, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON ? "true" : "false");
 }
 
 static void PutUpdateDialog(const char *event, HWND dialog, double ms)
@@ -477,11 +479,14 @@ static int CommandTransfer(const Options &options)
             PutEvent("timeout", now - clicked);
             return 1;
         }
-        if (!progressSeen) {
+        // A progress dialog after the first one has gone: the printer's restart after the last
+        // byte, followed as the first was.
+        if (!progressSeen || progressGone) {
             int count = 0;
             progress = FindDialog(KIND_PROGRESS, NULL, &count);
             if (progress != NULL) {
                 progressSeen = 1;
+                progressGone = 0;
                 maxProgressDialogs = count;
                 PutProgressDialog("progress", progress, now - clicked);
                 // The dialog's own answer, apart from the session guard's window.

@@ -55,6 +55,7 @@ void *TakeBlock(SIZE_T bytes, bool zeroed)
 
 std::string commandLine;
 std::vector<std::string> mutexNames; // every name CreateMutexA was given
+UINT errorMode;
 
 } // namespace
 
@@ -78,6 +79,7 @@ void SimKernelReset()
     doubleByteCodePage = false;
     commandLine = "UpdateTool.exe";
     mutexNames.clear();
+    errorMode = 0;
     tickNow = tickStart;
     tickStep = tickStepDefault;
     SimResetDevices();
@@ -268,7 +270,13 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
     SetLastError(made ? ERROR_ALREADY_EXISTS : 0);
     return reinterpret_cast<HANDLE>(0x700000 + mutexNames.size());
 }
-UINT WINAPI SetErrorMode(UINT mode) { return mode; }
+UINT WINAPI SetErrorMode(UINT mode)
+{
+    UINT before = errorMode;
+    errorMode = mode;
+    return before;
+}
+UINT SimErrorMode() { return errorMode; }
 void WINAPI GetLocalTime(LPSYSTEMTIME time) { memset(time, 0, sizeof *time); }
 
 int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list values)

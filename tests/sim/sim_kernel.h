@@ -158,6 +158,9 @@ void SimAddScannerPort(int port, USHORT vendorId, USHORT productId);
 // The command line GetCommandLineA answers ("UpdateTool.exe" after a reset).
 void SimSetCommandLine(const std::string &line);
 
+// The process's error mode, as SetErrorMode last set it (0 after a reset).
+UINT SimErrorMode();
+
 // Named mutexes made so far (CreateMutexA), in order; a name made twice answers
 // ERROR_ALREADY_EXISTS.
 const std::vector<std::string> &SimMutexNames();

@@ -16,7 +16,8 @@ import traceback
 
 from tests.system import printer, wine
 from tests.system.printer import NEXT, OTHER, STALE, TARGET, TWIN
-from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, TRANSFER_TIMEOUT, Context, Failure,
+from tests.system.tool import (DIALOG_TIMEOUT, RELAY_ENV, SOURCE_DIR, TRANSFER_TIMEOUT, Context,
+                               Failure,
                                check, click, driver_events, exit_tool, expect_escape_ignored,
                                expect_exit, expect_received, expect_state, follow_transfer, last,
                                launch, log_text, set_relay, start_tool, transfer, wait_dialog,
@@ -1033,6 +1034,150 @@ def high_contrast(ctx):
 
 # -- the runner --------------------------------------------------------------------------
 
+# -- a build that knows its firmware's revision --------------------------------------------
+
+# The revision the scenarios' build is made with, and how long it lets the printer restart.
+REVISION, RESTART_SECONDS = "0231", 12
+
+
+def build_with_revision(build_dir):
+    """Configures and builds the tool from the default inputs and REVISION in
+    build_dir/revision, with build_dir's toolchain; the executable."""
+    cache = open(os.path.join(build_dir, "CMakeCache.txt")).read()
+    toolchain = re.search(r"^CMAKE_TOOLCHAIN_FILE:\w+=(.*)$", cache, re.M).group(1)
+    out = os.path.join(build_dir, "revision")
+    for args in (["-S", SOURCE_DIR, "-B", out, "-DCMAKE_TOOLCHAIN_FILE=" + toolchain,
+                  "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DUPDATE_TOOL_WINE_TESTS=OFF",
+                  "-DUPDATE_TOOL_FIRMWARE_REVISION=" + REVISION,
+                  "-DUPDATE_TOOL_RESTART_SECONDS=%d" % RESTART_SECONDS],
+                 ["--build", out, "--target", "UpdateTool"]):
+        result = subprocess.run(["cmake"] + args, capture_output=True, text=True)
+        check(result.returncode == 0, "cmake %s: %s" % (args[0], result.stdout + result.stderr))
+    return os.path.join(out, "UpdateTool.exe")
+
+
+def restart_progress(ctx, drv):
+    """Waits for the progress dialog to say the printer restarts with the new firmware (the
+    driver's second text line); its screenshot."""
+    deadline = time.monotonic() + TRANSFER_TIMEOUT
+    while log_text(drv).count('"progress-text"') < 2:
+        check(drv.poll() is None and time.monotonic() < deadline,
+              "the printer's restart was never told: %s" % log_text(drv)[-2000:])
+        time.sleep(0.05)
+    return screenshot(ctx, "restarting")
+
+
+def expect_restart_told(ctx, events):
+    """The progress dialog told the restart, full, and answered throughout."""
+    told = [e["text"] for e in events if e.get("event") == "progress-text"]
+    check(told[-1:] == [ctx.strings["IDS_RESTARTING"]], "the progress dialog said %s" % told)
+    summary = last(events, "summary")
+    check(summary["percents"][-1:] == [100], "the bar was not full: %s" % summary["percents"])
+    pings = last(events, "pings")
+    check(pings is None or pings["unanswered"] == 0, "the window did not answer: %s" % pings)
+
+
+def already_current(ctx):
+    """A printer that reports this firmware's revision, or a newer one: the dialog says so with
+    Exit as its default, follows the printer, and sends nothing; /quiet ends with 0 and /check
+    with 4, nothing sent; /quiet /force sends all the same and ends with 0 once the printer is
+    back with the revision."""
+    ctx.printers.remove_all()
+    rx = ctx.receiver("target")
+    TARGET.revision = ctx.revision
+    ctx.printers.plug(TARGET, rx.path)
+    proc, shown = start_tool(ctx, "current")
+    check(shown["exit"]["default"] and not shown["action"]["default"],
+          "Exit is not the current state's default button: %s" % shown)
+    screenshot(ctx, "current")
+    moves_to(ctx, "not_found", lambda: ctx.printers.unplug(TARGET))
+    TARGET.revision = "0300"
+    moves_to(ctx, "newer", lambda: ctx.printers.plug(TARGET, rx.path))
+    screenshot(ctx, "newer")
+    exit_tool(ctx, proc)
+    path, windows = run_log(ctx, "current.log")
+    expect_exit(ctx, '/quiet /log "%s"' % windows, 0)
+    expect_log(ctx, path, "lookup: one printer, REV_0300: already has this firmware",
+               "result: already has this firmware, nothing sent, exit code 0")
+    expect_exit(ctx, "/check", 4)
+    check(rx.count() == 0, "a printer with newer firmware was sent %d bytes" % rx.count())
+    ctx.printers.restart_after(TARGET, rx, len(ctx.expected_stream()), 2, ctx.revision)
+    path, windows = run_log(ctx, "force.log")
+    expect_exit(ctx, '/quiet /force /log "%s"' % windows, 0,
+                timeout=TRANSFER_TIMEOUT + RESTART_SECONDS)
+    expect_received(ctx, rx)
+    expect_log(ctx, path, "restart: the printer reports REV_%s" % ctx.revision,
+               "result: done, exit code 0")
+
+
+def restart_confirmed(ctx):
+    """An older printer: after the last byte the progress dialog, full, says the printer restarts
+    with the new firmware until it is back reporting the revision, then the done state says it
+    runs it; /passive shows the same and ends with 0, as /quiet does with no window."""
+    ctx.printers.remove_all()
+    total = len(ctx.expected_stream())
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    ctx.printers.restart_after(TARGET, rx, total, 3, ctx.revision)
+    drv = follow_transfer(ctx, TRANSFER_TIMEOUT + RESTART_SECONDS)
+    restart_progress(ctx, drv)
+    events = driver_events(drv, TRANSFER_TIMEOUT + RESTART_SECONDS)
+    expect_restart_told(ctx, events)
+    expect_state(ctx, last(events, "update"), "confirmed")
+    screenshot(ctx, "confirmed")
+    exit_tool(ctx, proc)
+    for switch in ("/passive", "/quiet"):
+        TARGET.revision = printer.REVISION
+        rx = ctx.receiver(switch[1:])
+        ctx.printers.plug(TARGET, rx.path)
+        ctx.printers.restart_after(TARGET, rx, total, 2, ctx.revision)
+        path, windows = run_log(ctx, switch[1:] + ".log")
+        ended = launch(ctx, '%s /log "%s"' % (switch, windows), TRANSFER_TIMEOUT + RESTART_SECONDS)
+        check(ended["exitCode"] == 0 and (switch == "/passive") == (ended["visible"] > 0),
+              "%s with the printer back: %s" % (switch, ended))
+        expect_log(ctx, path, "lookup: one printer, REV_%s" % printer.REVISION,
+                   "restart: the printer reports REV_%s" % ctx.revision, "result: done, exit code 0")
+
+
+def restart_unconfirmed(ctx):
+    """The printer never comes back: after the restart time the state of its own, whose Retry,
+    with the printer back reporting the revision, shows it current; /quiet ends with 5 when the
+    printer comes back with another revision."""
+    ctx.printers.remove_all()
+    total = len(ctx.expected_stream())
+    rx = ctx.receiver("target")
+    ctx.printers.plug(TARGET, rx.path)
+    proc, _ = start_tool(ctx, "ready")
+    ctx.printers.restart_after(TARGET, rx, total, 0, None)
+    started = time.monotonic()
+    events = transfer(ctx)
+    expect_state(ctx, last(events, "update"), "unconfirmed")
+    waited = time.monotonic() - started
+    check(waited >= RESTART_SECONDS, "unconfirmed after %.1f s of %d" % (waited, RESTART_SECONDS))
+    screenshot(ctx, "unconfirmed")
+    TARGET.revision = ctx.revision
+    ctx.printers.plug(TARGET, rx.path)
+    click(ctx, "action")
+    wait_dialog(ctx, "current")
+    exit_tool(ctx, proc)
+    TARGET.revision = printer.REVISION
+    rx = ctx.receiver("back-older")
+    ctx.printers.plug(TARGET, rx.path)
+    ctx.printers.restart_after(TARGET, rx, total, 1, "0230")
+    path, windows = run_log(ctx, "unconfirmed.log")
+    expect_exit(ctx, '/quiet /log "%s"' % windows, 5, timeout=TRANSFER_TIMEOUT + RESTART_SECONDS)
+    expect_log(ctx, path, "restart: the printer came back with REV_0230, not REV_%s" % ctx.revision,
+               "result: sent, the printer has not reported the new firmware, exit code 5")
+    ctx.note("unconfirmed after %.1f s; Retry with the printer back: current" % waited)
+
+
+REVISION_GROUPS = {
+    "revision_screenshots": ("en", [already_current, restart_confirmed, restart_unconfirmed]),
+    "japanese_revision_screenshots": ("ja", [already_current, restart_unconfirmed]),
+}
+
+
 GROUPS = {
     "screenshots": ("en", [screenshots, high_contrast]),
     "japanese_screenshots": ("ja", [screenshots]),
@@ -1080,7 +1225,7 @@ def run_scenario(group, scenario, ctx):
 def run_group(build_dir, group, only=None, name=None, **context):
     """Runs the group's scenarios (only the one named only) in one session, whose logs are
     named name (the group's name by default); the number that failed."""
-    lang, scenarios = GROUPS[group]
+    lang, scenarios = dict(GROUPS, **REVISION_GROUPS)[group]
     with wine.open_session(build_dir, name or group, lang=lang,
                            screen="screenshots" in group) as session:
         return sum(run_scenario(group, scenario, Context(build_dir, session, lang, **context))
@@ -1090,16 +1235,23 @@ def run_group(build_dir, group, only=None, name=None, **context):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--group", choices=sorted(GROUPS))
+    parser.add_argument("--group", choices=sorted(dict(GROUPS, **REVISION_GROUPS)))
     parser.add_argument("--scenario")
     parser.add_argument("--create-prefix", action="store_true")
+    parser.add_argument("--revision", action="store_true",
+                        help="build the tool with the firmware revision %s first, then run every "
+                        "group that needs it on that build" % REVISION)
     args = parser.parse_args()
     build_dir = os.path.abspath(args.build_dir)
     if args.create_prefix:
         wine.remake_prefix(build_dir)
         return 0
+    if args.revision:
+        exe = build_with_revision(build_dir)
+        return 1 if sum(run_group(build_dir, group, args.scenario, exe=exe, revision=REVISION)
+                        for group in REVISION_GROUPS) else 0
     if not args.group:
-        parser.error("--group or --create-prefix")
+        parser.error("--group, --create-prefix or --revision")
     return 1 if run_group(build_dir, args.group, args.scenario) else 0
 
 

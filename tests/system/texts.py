@@ -55,4 +55,9 @@ STATE_TEXTS = {
     "several": ("IDS_SEVERAL_PRINTERS", "IDS_RETRY"),
     "failed": ("IDS_FAILED", "IDS_RETRY"),
     "done": ("IDS_DONE", None),
+    # A build that knows its firmware's revision.
+    "current": ("IDS_CURRENT", "IDS_TRANSFER"),
+    "newer": ("IDS_NEWER", "IDS_TRANSFER"),
+    "confirmed": ("IDS_DONE_CONFIRMED", None),
+    "unconfirmed": ("IDS_UNCONFIRMED", "IDS_RETRY"),
 }

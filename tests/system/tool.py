@@ -35,10 +35,12 @@ def check(condition, message):
 
 
 class Context:
-    def __init__(self, build_dir, session, lang, exe=None, image=None, target=TARGET, stream=None):
+    def __init__(self, build_dir, session, lang, exe=None, image=None, target=TARGET, stream=None,
+                 revision=None):
         """exe, image, target, stream: another build of the tool, the image it embeds, a printer of
         its model (scenarios that look at ctx.target) and what it receives, instead of the build
-        dir's."""
+        dir's; revision: the firmware revision that build was made with ("0231")."""
+        self.revision = revision
         self.build_dir = build_dir
         printer.use_model(build_dir)
         self.session = session

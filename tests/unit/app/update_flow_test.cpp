@@ -51,6 +51,7 @@ struct Script {
     size_t nextChoice = 0;       // the choice of the next showing
     int lookups = 0;             // fresh lookups
     std::vector<DWORD> lookedAt; // the clock at each fresh lookup
+    int revision = -1;           // what the printer found reports
     int transfers = 0;
     int closeHandlesCalls = 0;
 } script;
@@ -153,6 +154,8 @@ int FindPrinter(LinkConfig, int *present, int mode)
     *present = at < script.lookupResults.size() ? script.lookupResults[at] : script.presentNow;
     return *present == 1;
 }
+
+int PrinterRevision() { return script.revision; }
 
 int CloseDeviceHandles()
 {
@@ -438,6 +441,8 @@ TEST(UnattendedRun, AppendsToItsLogAndLooksOnceASecondUntilOnePrinterIsThere)
 
     EXPECT_EQ(RunUpdateTool(nullptr), EXIT_DONE);
 
+    // Nobody may be there to answer Windows' own boxes.
+    EXPECT_EQ(SimErrorMode(), static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
     EXPECT_EQ(script.lookups, 4);
     EXPECT_EQ(script.transfers, 1);
     for (size_t i = 1; i < script.lookedAt.size(); i++)
@@ -477,12 +482,30 @@ TEST(UnattendedRun, AppendsToItsLogAndLooksOnceASecondUntilOnePrinterIsThere)
     SimSetCommandLine("UpdateTool.exe");
 }
 
+// Whether a printer has the firmware already: known revisions only, compared as 16-bit numbers.
+TEST(PrinterLookup, APrinterIsCurrentWithThisRevisionOrANewerOne)
+{
+    const struct {
+        int printer, firmware, current;
+    } rows[] = {
+        {0x0231, 0x0231, 1}, {0x0300, 0x0231, 1}, {0xFFFF, 0x0231, 1}, {0x0230, 0x0231, 0},
+        {0x0000, 0xFFFF, 0}, {-1, 0x0231, 0},     {0x0231, -1, 0},     {-1, -1, 0},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(IsCurrent(row.printer, row.firmware), row.current)
+            << std::hex << row.printer << " " << row.firmware;
+}
+
 TEST(OneInstance, OnlyTheFirstClaimSucceedsAndASecondRunTouchesNothing)
 {
     ResetDesktop();
     EXPECT_EQ(RunUpdateTool(nullptr), 0);
     EXPECT_EQ(script.lookups, 1);
     EXPECT_EQ(script.showings.size(), 1u);
+    // The printer model's mutex, in the namespace all sessions share, with no folder in its name.
+    ASSERT_EQ(SimMutexNames().size(), 1u);
+    EXPECT_EQ(SimMutexNames()[0].rfind("Global\\UpdateTool USB#VID_", 0), 0u);
+    EXPECT_EQ(SimMutexNames()[0].find('\\', 7), std::string::npos);
 
     ResetDesktop();
     EXPECT_EQ(RunUpdateTool(nullptr), 0);
@@ -531,6 +554,9 @@ TEST(CommandLine, SplitsAsTheCRuntimeDoesAndRefusesWhatMakesNoSense)
         {"empty log", R"(u.exe /quiet /log "")", 0, 0, 0, "", 3, false},
         {"a log's value that is a switch", "u.exe /log /quiet", 0, 0, 0, "/quiet", 2, false},
         {"a wait's value that is a switch", "u.exe /quiet /wait -5", 0, 0, 0, "", 3, false},
+        {"force with a wait", "u.exe /passive /wait 5 /FORCE", 1, RUN_PASSIVE, 5, "", 4, false},
+        {"force alone", "u.exe /force", 0, 0, 0, "", 1, false},
+        {"force with check", "u.exe /check /force", 0, 0, 0, "", 2, false},
         // 0x95 0x5C is one character whose second byte is a backslash; 0x83 0x8D 0x83 0x4F two more.
         {"Japanese path, a trail byte before the quote", "u.exe /log \"C:\\\x95\x5c\" /quiet", 1, RUN_QUIET, 0, "C:\\\x95\x5c", 3, true},
         {"Japanese path with a blank", "u.exe /quiet /log \"C:\\fleet\\\x83\x8d\x83\x4f \x95\x5c\"", 1, RUN_QUIET, 0, "C:\\fleet\\\x83\x8d\x83\x4f \x95\x5c", 3, true},

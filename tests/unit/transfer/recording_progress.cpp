@@ -1,5 +1,6 @@
 // Progress calls that only record, standing in for the progress window in the transfer tests.
 #include "progress/progress.h"
+#include "resources/resource.h"
 #include "transfer_log.h"
 
 int ProgressOpen(UINT stringId, int enableCancel, const char *caption)
@@ -12,7 +13,10 @@ int ProgressOpen(UINT stringId, int enableCancel, const char *caption)
     return 1;
 }
 
-void ProgressShowBusy(int busy) { Log().trace.push_back(busy ? "busy1" : "busy0"); }
+void ProgressShowNotice(UINT stringId)
+{
+    Log().trace.push_back(stringId == IDS_PRINTER_BUSY ? "busy1" : stringId ? "notice" : "busy0");
+}
 
 void ProgressClose()
 {
