@@ -24,7 +24,8 @@ static void WaitAnswering(int shown, DWORD milliseconds)
     }
 }
 
-int AwaitNewFirmware(const LinkConfig *config, int view)
+// The restart after the last byte, of a printer that reported revisionBefore before it.
+static int AwaitNewFirmware(const LinkConfig *config, int view, int revisionBefore)
 {
     DWORD started = GetTickCount();
     DWORD limitMs = (DWORD)UPDATE_TOOL_RESTART_SECONDS * 1000;
@@ -49,9 +50,10 @@ int AwaitNewFirmware(const LinkConfig *config, int view)
         state = LookForPrinter(config, LOOK_AFRESH);
         if (SendsOnAction(state)) {
             seenRevision = PrinterRevision();
-            // Back with it. A printer that has not yet gone (it resets a moment after the last
-            // byte) still shows the old revision: only one seen gone has come back with another.
-            if (seenRevision == FirmwareRevision() || seenGone)
+            // Back, with it or with another. A printer that has not gone yet (it resets a moment
+            // after the last byte) still reports what it had: until it is seen gone, only the
+            // new revision counts, and only when it is not the one it had (a send all the same).
+            if (seenGone || (seenRevision == FirmwareRevision() && revisionBefore != seenRevision))
                 break;
         } else {
             seenGone = 1;
@@ -79,4 +81,20 @@ int AwaitNewFirmware(const LinkConfig *config, int view)
         RunLog("restart: the printer came back with REV_%04X, not REV_%04X", seenRevision,
                FirmwareRevision());
     return UI_UNCONFIRMED;
+}
+
+int TransferAndConfirm(HINSTANCE instance, const LinkConfig *config, int view)
+{
+    int revisionBefore = PrinterRevision();
+    if (!RunTransferAction(instance, view))
+        return UI_FAILED;
+    if (FirmwareRevision() < 0)
+        return UI_DONE;
+    // A printer that reports no revision cannot say it runs the new firmware: as a build
+    // without one, the transfer is done when every byte was accepted.
+    if (revisionBefore < 0) {
+        RunLog("restart: not waited for, the printer reports no revision");
+        return UI_DONE;
+    }
+    return AwaitNewFirmware(config, view, revisionBefore);
 }

@@ -8,12 +8,15 @@
 
 #include <windows.h>
 
-// Lets go of the printer's handles and looks for it about once a second, for as long as the
-// build allows a restart, until it is back reporting FirmwareRevision(); meanwhile, with view
-// TRANSFER_SHOWN, the progress dialog, full, says that the printer is restarting with the new
-// firmware and must not be turned off, and answers throughout. UI_DONE when the printer came
-// back with the revision; UI_UNCONFIRMED when it did not in time, or came back with another.
-// The printer's handles are open after UI_DONE.
-int AwaitNewFirmware(const LinkConfig *config, int view);
+// Sends the image to the printer whose handles are open (RunTransferAction, shown as view says)
+// and, with a build that knows its firmware's revision and a printer that reported one, lets go
+// of the handles and looks for the printer about once a second, for as long as the build allows
+// a restart, until it is back reporting FirmwareRevision(); meanwhile, with view TRANSFER_SHOWN,
+// the progress dialog, full, says that the printer is restarting with the new firmware and must
+// not be turned off, and answers throughout. UI_FAILED when the transfer failed; UI_DONE when
+// every byte was accepted and, where it was looked for, the printer came back with the revision
+// (PrinterRevision() then tells it); UI_UNCONFIRMED when it did not in time, or came back with
+// another.
+int TransferAndConfirm(HINSTANCE instance, const LinkConfig *config, int view);
 
 #endif

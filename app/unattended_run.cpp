@@ -150,9 +150,7 @@ static RunEnd RunAsAsked(HINSTANCE instance, const CommandLine *line, const Link
     int state = LookUntilReady(config, line->waitSeconds);
     int view = line->mode == RUN_PASSIVE ? TRANSFER_SHOWN : TRANSFER_UNSEEN;
     if (line->mode != RUN_CHECK && (state == UI_READY || (state == UI_CURRENT && line->force))) {
-        state = RunTransferAction(instance, view) ? UI_DONE : UI_FAILED;
-        if (state == UI_DONE && FirmwareRevision() >= 0)
-            state = AwaitNewFirmware(config, view);
+        state = TransferAndConfirm(instance, config, view);
     }
     CloseDeviceHandles();
     return EndOf(state, line->mode);

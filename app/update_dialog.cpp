@@ -41,7 +41,7 @@ static const struct {
 // revision says that the printer came back with it, and whether the printer's is this or newer.
 static UINT MessageOf(UINT message)
 {
-    if (message == IDS_DONE && FirmwareRevision() >= 0)
+    if (message == IDS_DONE && FirmwareRevision() >= 0 && PrinterRevision() == FirmwareRevision())
         return IDS_DONE_CONFIRMED;
     if (message == IDS_CURRENT && PrinterRevision() > FirmwareRevision())
         return IDS_NEWER;

@@ -46,9 +46,7 @@ int RunUpdateLoop(HINSTANCE instance)
         if (!SendsOnAction(answered) || !SendsOnAction(showing.state) ||
             (showing.state == UI_CURRENT && answered != UI_CURRENT))
             continue;
-        outcome = RunTransferAction(instance) ? UI_DONE : UI_FAILED;
-        if (outcome == UI_DONE && FirmwareRevision() >= 0)
-            outcome = AwaitNewFirmware(&config, TRANSFER_SHOWN);
+        outcome = TransferAndConfirm(instance, &config, TRANSFER_SHOWN);
         showing.state = outcome;
         if (outcome == UI_DONE) {
             // Only Exit is offered; whatever the dialog leaves, the run is over.
