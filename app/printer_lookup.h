@@ -18,6 +18,10 @@ enum UiStateValue {
     UI_UNCONFIRMED = 8,
 };
 
+// How often whoever waits for the printer looks for it: one plugged in or pulled out shows within
+// a second or two, and the machine does not notice the cost.
+static const DWORD lookIntervalMs = 1000;
+
 // The release number the printer reports once it runs this firmware; -1 when the build names
 // none, and the tool then never tells a printer that has it from one that needs it.
 int FirmwareRevision();

@@ -9,9 +9,6 @@
 #include "transfer/chunked_transfer.h"
 #include "ui_shared/ui_shared.h"
 
-// As often as the update dialog looks while it follows the printer.
-static const DWORD restartLookMs = 1000;
-
 // Waits milliseconds; with the progress dialog up, runs its messages as they come, so that it
 // paints, moves and never reads as not responding.
 static void WaitAnswering(int shown, DWORD milliseconds)
@@ -28,15 +25,15 @@ static void WaitAnswering(int shown, DWORD milliseconds)
 static int AwaitNewFirmware(const LinkConfig *config, int view, int revisionBefore)
 {
     DWORD started = GetTickCount();
-    DWORD limitMs = (DWORD)UPDATE_TOOL_RESTART_SECONDS * 1000;
+    unsigned seconds = UPDATE_TOOL_RESTART_SECONDS;
     int seenGone = 0;
     int seenRevision = -1;
     int shown = 0;
 
     // The printer restarts: the handles belong to the device that goes away.
     CloseDeviceHandles();
-    RunLog("restart: waiting up to %u s for the printer to report REV_%04X",
-           (unsigned)UPDATE_TOOL_RESTART_SECONDS, FirmwareRevision());
+    RunLog("restart: waiting up to %u s for the printer to report REV_%04X", seconds,
+           FirmwareRevision());
     if (view == TRANSFER_SHOWN) {
         char caption[128];
         caption[0] = '\0';
@@ -58,13 +55,12 @@ static int AwaitNewFirmware(const LinkConfig *config, int view, int revisionBefo
         } else {
             seenGone = 1;
         }
-        if (GetTickCount() - started >= limitMs)
+        if (GetTickCount() - started >= seconds * 1000)
             break;
-        WaitAnswering(shown, restartLookMs);
+        WaitAnswering(shown, lookIntervalMs);
     }
     if (shown)
         ProgressClose();
-    unsigned seconds = (unsigned)UPDATE_TOOL_RESTART_SECONDS;
     if (!SendsOnAction(state)) {
         RunLog("restart: no single printer of the model back within %u s", seconds);
         return UI_UNCONFIRMED;

@@ -12,9 +12,6 @@
 #include "transfer/chunked_transfer.h"
 #include "ui_shared/ui_shared.h"
 
-// As often as the update dialog looks while it follows the printer.
-static const DWORD lookIntervalMs = 1000;
-
 // The box loads both texts from the string table itself, in the user's language, from the
 // executable (no module named).
 static const MSGBOXPARAMSA usage = {sizeof usage,

@@ -5,10 +5,7 @@
 #include "resources/resource.h"
 #include "ui_shared/ui_shared.h"
 
-// About one lookup a second: a printer plugged in or pulled out shows within a second or two,
-// and the machine does not notice the cost.
 static const UINT_PTR followTimer = 1;
-static const UINT followIntervalMs = 1000;
 // How long after such a change a click still answers the state shown before it: about the time
 // from a user's decision to the press, so a click or Enter aimed at Retry never starts a transfer.
 static const DWORD changeGraceMs = 1000;
@@ -113,7 +110,7 @@ INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         CenterWindow(window, CENTER_ON_SCREEN);
         // Without a timer the dialog still answers its buttons; it only stops following.
         if (Follows(showing))
-            SetTimer(window, followTimer, followIntervalMs, NULL);
+            SetTimer(window, followTimer, lookIntervalMs, NULL);
         // FALSE keeps the focus the already-current state put on Exit.
         return showing->state != UI_CURRENT;
     }
