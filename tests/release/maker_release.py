@@ -176,6 +176,17 @@ def main(argv):
                 exe=path("build-model/UpdateTool.exe"), target=model,
                 stream=open(image, "rb").read()) == 0
         check(ok, "UPDATE_TOOL_%s %s in the model block" % (setting, value), out)
+    # The default inputs with a firmware revision: the printer that has it, the one that comes back
+    # with it after the stream and the one that does not, in English and Japanese.
+    revision = {IMAGE: "", ID: printer.build_model(system_build)["hardware_id"], VERSION: "test",
+                "UPDATE_TOOL_FIRMWARE_REVISION": scenarios.REVISION,
+                "UPDATE_TOOL_RESTART_SECONDS": scenarios.RESTART_SECONDS}
+    rc, out = configure(path("build-revision"), toolchain, revision)
+    rc = rc or run(["cmake", "--build", path("build-revision"), "--target", "UpdateTool"])[0]
+    check(rc == 0 and not sum(scenarios.run_group(system_build, group, revision=scenarios.REVISION,
+                                                  exe=path("build-revision/UpdateTool.exe"))
+                              for group in scenarios.REVISION_GROUPS),
+          "the default inputs with the revision %s under Wine" % scenarios.REVISION, out)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 

@@ -7,6 +7,7 @@
 #include <usbprint.h>
 #include <usbscan.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <strings.h>
@@ -211,12 +212,10 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
     auto open = fileOpens.find(file);
     if (open != fileOpens.end() && (open->second.access & (GENERIC_WRITE | 0x0002)) != 0) {
         // Written where the handle stands, over what the file held.
-        std::vector<BYTE> &data = device->received;
-        size_t at = open->second.position;
-        if (data.size() < at + accepted)
-            data.resize(at + accepted);
-        std::copy(offered.begin(), offered.begin() + accepted, data.begin() + at);
-        open->second.position += accepted;
+        size_t &at = open->second.position;
+        device->received.resize(std::max(device->received.size(), at + accepted));
+        std::copy(offered.begin(), offered.begin() + accepted, device->received.begin() + at);
+        at += accepted;
     } else {
         device->received.insert(device->received.end(), offered.begin(),
                                 offered.begin() + accepted);
@@ -328,8 +327,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATI
     }
     memset(information, 0, sizeof *information);
     information->dwFileAttributes = device->attributes;
-    information->nNumberOfLinks = device->links;
-    information->nFileSizeLow = static_cast<DWORD>(device->received.size());
+    information->nNumberOfLinks = 1;
     return TRUE;
 }
 

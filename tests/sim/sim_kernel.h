@@ -89,7 +89,6 @@ struct SimDevice {
     // TRUNCATE_EXISTING empty it, and a handle without append-only access writes from byte 0.
     bool isFile = false;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    DWORD links = 1;
 
     // Record
     std::vector<BYTE> received;          // every byte a write accepted, in order

@@ -1036,49 +1036,14 @@ def high_contrast(ctx):
 
 # -- a build that knows its firmware's revision --------------------------------------------
 
-# The revision the scenarios' build is made with, and how long it lets the printer restart.
+# The revision the maker's workflow builds the default inputs with for the scenarios below, and
+# how long that build lets the printer restart.
 REVISION, RESTART_SECONDS = "0231", 12
-
-
-def build_with_revision(build_dir):
-    """Configures and builds the tool from the default inputs and REVISION in
-    build_dir/revision, with build_dir's toolchain; the executable."""
-    cache = open(os.path.join(build_dir, "CMakeCache.txt")).read()
-    toolchain = re.search(r"^CMAKE_TOOLCHAIN_FILE:\w+=(.*)$", cache, re.M).group(1)
-    out = os.path.join(build_dir, "revision")
-    for args in (["-S", SOURCE_DIR, "-B", out, "-DCMAKE_TOOLCHAIN_FILE=" + toolchain,
-                  "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DUPDATE_TOOL_WINE_TESTS=OFF",
-                  "-DUPDATE_TOOL_FIRMWARE_REVISION=" + REVISION,
-                  "-DUPDATE_TOOL_RESTART_SECONDS=%d" % RESTART_SECONDS],
-                 ["--build", out, "--target", "UpdateTool"]):
-        result = subprocess.run(["cmake"] + args, capture_output=True, text=True)
-        check(result.returncode == 0, "cmake %s: %s" % (args[0], result.stdout + result.stderr))
-    return os.path.join(out, "UpdateTool.exe")
-
-
-def expect_restart_told(ctx, drv):
-    """The progress dialog says the printer restarts with the new firmware (the driver's second
-    text line; screenshot), full, and answers throughout; the driver's events."""
-    deadline = time.monotonic() + TRANSFER_TIMEOUT
-    while log_text(drv).count('"progress-text"') < 2:
-        check(drv.poll() is None and time.monotonic() < deadline, "the restart was never told")
-        time.sleep(0.05)
-    screenshot(ctx, "restarting")
-    events = driver_events(drv, TRANSFER_TIMEOUT + RESTART_SECONDS)
-    told = [e["text"] for e in events if e.get("event") == "progress-text"]
-    check(told[-1:] == [ctx.strings["IDS_RESTARTING"]], "the progress dialog said %s" % told)
-    summary = last(events, "summary")
-    check(summary["percents"][-1:] == [100], "the bar was not full: %s" % summary["percents"])
-    pings = last(events, "pings")
-    check(pings is None or pings["unanswered"] == 0, "the window did not answer: %s" % pings)
-    return events
 
 
 def already_current(ctx):
     """A printer that reports this firmware's revision, or a newer one: the dialog says so with
-    Exit as its default, follows the printer, and sends nothing; /quiet ends with 0 and /check
-    with 4, nothing sent; /quiet /force sends all the same and ends with 0 once the printer is
-    back with the revision."""
+    Exit as its default, follows the printer, and Exit sends nothing."""
     ctx.printers.remove_all()
     rx = ctx.receiver("target")
     TARGET.revision = ctx.revision
@@ -1092,68 +1057,43 @@ def already_current(ctx):
     moves_to(ctx, "newer", lambda: ctx.printers.plug(TARGET, rx.path))
     screenshot(ctx, "newer")
     exit_tool(ctx, proc)
-    path, windows = run_log(ctx, "current.log")
-    expect_exit(ctx, '/quiet /log "%s"' % windows, 0)
-    expect_log(ctx, path, "lookup: one printer, REV_0300: already has this firmware",
-               "result: already has this firmware, nothing sent, exit code 0")
-    expect_exit(ctx, "/check", 4)
     check(rx.count() == 0, "a printer with newer firmware was sent %d bytes" % rx.count())
-    ctx.printers.restart_after(TARGET, rx, len(ctx.expected_stream()), 2, ctx.revision)
-    path, windows = run_log(ctx, "force.log")
-    expect_exit(ctx, '/quiet /force /log "%s"' % windows, 0,
-                timeout=TRANSFER_TIMEOUT + RESTART_SECONDS)
-    expect_received(ctx, rx)
-    expect_log(ctx, path, "restart: the printer reports REV_%s" % ctx.revision,
-               "result: done, exit code 0")
 
 
 def restart_confirmed(ctx):
-    """An older printer: after the last byte the progress dialog, full, says the printer restarts
-    with the new firmware until it is back reporting the revision, then the done state says it
-    runs it; /passive shows the same and ends with 0, as /quiet does with no window."""
+    """An older printer: after the last byte the progress dialog, full and answering, says the
+    printer restarts with the new firmware until it is back reporting the revision; then the
+    done state says it runs it."""
     ctx.printers.remove_all()
-    total = len(ctx.expected_stream())
     rx = ctx.receiver("target")
     ctx.printers.plug(TARGET, rx.path)
     proc, _ = start_tool(ctx, "ready")
-    ctx.printers.restart_after(TARGET, rx, total, 3, ctx.revision)
-    events = expect_restart_told(ctx, follow_transfer(ctx, TRANSFER_TIMEOUT + RESTART_SECONDS))
+    ctx.printers.restart_after(TARGET, rx, len(ctx.expected_stream()), 3, ctx.revision)
+    drv = follow_transfer(ctx, TRANSFER_TIMEOUT + RESTART_SECONDS)
+    while log_text(drv).count('"progress-text"') < 2:  # the second text line: the restart
+        check(drv.poll() is None, "the restart was never told: %s" % log_text(drv)[-1000:])
+        time.sleep(0.05)
+    screenshot(ctx, "restarting")
+    events = driver_events(drv, TRANSFER_TIMEOUT + RESTART_SECONDS)
+    told = [e["text"] for e in events if e.get("event") == "progress-text"]
+    pings = last(events, "pings")
+    check(told[-1:] == [ctx.strings["IDS_RESTARTING"]] and last(events, "summary")["percents"][-1:]
+          == [100] and pings["unanswered"] == 0, "the restart shown: %s, %s" % (told, pings))
     expect_state(ctx, last(events, "update"), "confirmed")
     screenshot(ctx, "confirmed")
     exit_tool(ctx, proc)
-    # A printer whose hardware IDs carry no revision is updated as by a build without one.
-    for switch, revision, seen, restart in (
-            ("/passive", printer.REVISION, "REV_" + printer.REVISION,
-             "the printer reports REV_" + ctx.revision),
-            ("/quiet", printer.REVISION, "REV_" + printer.REVISION,
-             "the printer reports REV_" + ctx.revision),
-            ("/quiet", "", "no revision reported", "not waited for")):
-        TARGET.revision = revision
-        rx = ctx.receiver(switch[1:] + revision)
-        ctx.printers.plug(TARGET, rx.path)
-        ctx.printers.restart_after(TARGET, rx, total, 2, ctx.revision)
-        path, windows = run_log(ctx, switch[1:] + revision + ".log")
-        ended = launch(ctx, '%s /log "%s"' % (switch, windows), TRANSFER_TIMEOUT + RESTART_SECONDS)
-        check(ended["exitCode"] == 0 and (switch == "/passive") == (ended["visible"] > 0),
-              "%s with the printer back: %s" % (switch, ended))
-        expect_received(ctx, rx)
-        expect_log(ctx, path, "lookup: one printer, " + seen, "restart: " + restart,
-                   "result: done, exit code 0")
 
 
 def restart_unconfirmed(ctx):
     """The printer never comes back: after the restart time the state of its own, whose Retry,
-    with the printer back reporting the revision, shows it current; /quiet ends with 5 when the
-    printer comes back with another revision."""
+    with the printer back reporting the revision, shows it current."""
     ctx.printers.remove_all()
-    total = len(ctx.expected_stream())
     rx = ctx.receiver("target")
     ctx.printers.plug(TARGET, rx.path)
     proc, _ = start_tool(ctx, "ready")
-    ctx.printers.restart_after(TARGET, rx, total, 0, None)
+    ctx.printers.restart_after(TARGET, rx, len(ctx.expected_stream()), 0, None)
     started = time.monotonic()
-    events = transfer(ctx)
-    expect_state(ctx, last(events, "update"), "unconfirmed")
+    expect_state(ctx, last(transfer(ctx), "update"), "unconfirmed")
     waited = time.monotonic() - started
     check(waited >= RESTART_SECONDS, "unconfirmed after %.1f s of %d" % (waited, RESTART_SECONDS))
     screenshot(ctx, "unconfirmed")
@@ -1162,19 +1102,52 @@ def restart_unconfirmed(ctx):
     click(ctx, "action")
     wait_dialog(ctx, "current")
     exit_tool(ctx, proc)
-    TARGET.revision = printer.REVISION
-    rx = ctx.receiver("back-older")
-    ctx.printers.plug(TARGET, rx.path)
-    ctx.printers.restart_after(TARGET, rx, total, 1, "0230")
-    path, windows = run_log(ctx, "unconfirmed.log")
-    expect_exit(ctx, '/quiet /log "%s"' % windows, 5, timeout=TRANSFER_TIMEOUT + RESTART_SECONDS)
-    expect_log(ctx, path, "restart: the printer came back with REV_0230, not REV_%s" % ctx.revision,
-               "result: sent, the printer has not reported the new firmware, exit code 5")
-    ctx.note("unconfirmed after %.1f s; Retry with the printer back: current" % waited)
+
+
+# Runs for deployment tools against a printer reporting a revision ("": none) that, once sent
+# the stream, comes back reporting another (None: not sent, or never back): exit code, log lines.
+REVISION_RUNS = [
+    ("/quiet", "0300", None, 0, ["lookup: one printer, REV_0300: already has this firmware",
+                                 "result: already has this firmware, nothing sent, exit code 0"]),
+    ("/check", REVISION, None, 4, ["result: one printer, already has this firmware, exit code 4"]),
+    ("/quiet /force", "0300", REVISION, 0, ["restart: the printer reports REV_" + REVISION,
+                                            "result: done, exit code 0"]),
+    ("/passive", "0100", REVISION, 0, ["lookup: one printer, REV_0100",
+                                       "restart: the printer reports REV_" + REVISION,
+                                       "result: done, exit code 0"]),
+    ("/quiet", "", REVISION, 0, ["lookup: one printer, no revision reported",
+                                 "restart: not waited for", "result: done, exit code 0"]),
+    ("/quiet", "0100", "0230", 5, ["restart: the printer came back with REV_0230, not REV_" + REVISION,
+                                   "result: sent, the printer has not reported the new firmware, "
+                                   "exit code 5"]),
+]
+
+
+def revision_runs(ctx):
+    """Each of REVISION_RUNS: its exit code, the progress dialog with /passive only, the whole
+    stream received where it was sent and nothing elsewhere, and its log."""
+    for n, (switches, revision, back, code, lines) in enumerate(REVISION_RUNS):
+        ctx.printers.remove_all()
+        TARGET.revision = revision
+        rx = ctx.receiver("run%d" % n)
+        ctx.printers.plug(TARGET, rx.path)
+        restart = back and ctx.printers.restart_after(TARGET, rx, len(ctx.expected_stream()), 2,
+                                                      back)
+        path, windows = run_log(ctx, "run%d.log" % n)
+        ended = launch(ctx, '%s /log "%s"' % (switches, windows), TRANSFER_TIMEOUT + RESTART_SECONDS)
+        check(ended["exitCode"] == code and (ended["visible"] > 0) == (switches == "/passive"),
+              "%s, the printer at %r: %s, expected exit code %d" % (switches, revision, ended, code))
+        if back:
+            expect_received(ctx, rx)
+        check(back or rx.count() == 0, "%s sent %d bytes" % (switches, rx.count()))
+        expect_log(ctx, path, *lines)
+        if restart:
+            restart.join(10)  # back before the next row's printer, also where nobody waits
 
 
 REVISION_GROUPS = {
-    "revision_screenshots": ("en", [already_current, restart_confirmed, restart_unconfirmed]),
+    "revision_screenshots": ("en", [already_current, restart_confirmed, restart_unconfirmed,
+                                    revision_runs]),
     "japanese_revision_screenshots": ("ja", [already_current, restart_confirmed, restart_unconfirmed]),
 }
 
@@ -1236,23 +1209,16 @@ def run_group(build_dir, group, only=None, name=None, **context):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--group", choices=sorted(dict(GROUPS, **REVISION_GROUPS)))
+    parser.add_argument("--group", choices=sorted(GROUPS))
     parser.add_argument("--scenario")
     parser.add_argument("--create-prefix", action="store_true")
-    parser.add_argument("--revision", action="store_true",
-                        help="build the tool with the firmware revision %s first, then run every "
-                        "group that needs it on that build" % REVISION)
     args = parser.parse_args()
     build_dir = os.path.abspath(args.build_dir)
     if args.create_prefix:
         wine.remake_prefix(build_dir)
         return 0
-    if args.revision:
-        exe = build_with_revision(build_dir)
-        return 1 if sum(run_group(build_dir, group, args.scenario, exe=exe, revision=REVISION)
-                        for group in REVISION_GROUPS) else 0
     if not args.group:
-        parser.error("--group, --create-prefix or --revision")
+        parser.error("--group or --create-prefix")
     return 1 if run_group(build_dir, args.group, args.scenario) else 0
 
 

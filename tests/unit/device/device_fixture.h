@@ -28,44 +28,19 @@ constexpr LowerCaseId LowerCaseOf(const char (&id)[sizeof configuredId])
 }
 constexpr LowerCaseId lowerCaseId = LowerCaseOf(configuredId);
 const char *const configuredIdLower = lowerCaseId.text;
-// Its vendor and product, USB\VID_xxxx&PID_xxxx: what the entries that give a revision begin with.
+// Its vendor and product, USB\VID_xxxx&PID_xxxx, which every ID the build accepts begins with:
+// what the entries that give a revision begin with, and the digits a still-image port's device
+// descriptor gives for this model.
 const std::string configuredModel(configuredId, 21);
+const USHORT configuredVendor = (USHORT)std::stoul(configuredModel.substr(8, 4), nullptr, 16);
+const USHORT configuredProduct = (USHORT)std::stoul(configuredModel.substr(17, 4), nullptr, 16);
 
-// Every ID the build accepts begins "USB\VID_xxxx&PID_xxxx": the vendor and the product a
-// still-image port's device descriptor gives for this model are the digits at fixed places.
-constexpr USHORT HexAt(size_t at)
-{
-    USHORT value = 0;
-    for (size_t i = at; i < at + 4; i++) {
-        char c = configuredId[i];
-        value = (USHORT)(value * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10));
-    }
-    return value;
-}
-constexpr USHORT configuredVendor = HexAt(8);
-constexpr USHORT configuredProduct = HexAt(17);
-
-// Entries that come close to the configured ID, of any model, and must not match it: a proper
-// prefix (the device's own "USB\VID_xxxx&PID_xxxx", or the ID less its last character where the
-// ID is no more than that), the ID with one more character, and the ID with a revision before
-// its interface part.
-const size_t vidPidLength = 21;
-const std::string idPrefix(configuredId, sizeof configuredId - 1 > vidPidLength
-                                             ? vidPidLength
-                                             : sizeof configuredId - 2);
+// Entries that come close to the configured ID and must not match it: the device's own
+// USB\VID_xxxx&PID_xxxx, the ID with one more character, with a revision before its interface
+// part, and in mixed case (lower case but its first letter).
 const std::string idOneLonger = std::string(configuredId) + "2";
-const std::string idWithRevision = std::string(configuredId).insert(vidPidLength, "&REV_0100");
-
-// The configured ID with every second letter's case turned: neither its own case nor lower case.
-inline std::string MixedCaseId()
-{
-    std::string id = configuredId;
-    int letters = 0;
-    for (char &c : id)
-        if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && letters++ % 2 == 1)
-            c = (char)(c ^ 0x20);
-    return id;
-}
+const std::string idWithRevision = std::string(configuredId).insert(21, "&REV_0100");
+const std::string mixedCaseId = std::string(1, configuredId[0]) + (configuredIdLower + 1);
 
 class DeviceLinkTest : public ::testing::Test
 {

@@ -60,7 +60,7 @@ TEST_F(PrinterClassTest, MatchesOnlyAWholeEntryIgnoringAsciiCase)
     } rows[] = {
         {"configured id as the only entry", configuredId, {{configuredId}}, false, 0},
         {"configured id in lower case", configuredId, {{configuredIdLower}}, false, 0},
-        {"mixed case", configuredId, {{MixedCaseId()}}, false, 0},
+        {"mixed case", configuredId, {{mixedCaseId}}, false, 0},
         {"as a later entry",
          configuredId,
          {{idWithRevision, "USB\\Class_07", configuredIdLower}},
@@ -71,11 +71,11 @@ TEST_F(PrinterClassTest, MatchesOnlyAWholeEntryIgnoringAsciiCase)
          {{configuredIdLower, "USB\\Class_07&SubClass_01"}},
          false,
          0},
-        {"a proper prefix is no match", configuredId, {{idPrefix}}, false, nobody},
+        {"a proper prefix is no match", configuredId, {{configuredModel}}, false, nobody},
         {"longer than the id is no match", configuredId, {{idOneLonger}}, false, nobody},
         {"on the second device only",
          configuredId,
-         {{idPrefix, "USB\\Class_07"}, {"USB\\Class_07", configuredId}},
+         {{configuredModel, "USB\\Class_07"}, {"USB\\Class_07", configuredId}},
          false,
          1},
         {"no device carries it",
@@ -195,7 +195,7 @@ TEST_F(PrinterClassTest, ReadsEachListInTheShapeItsWindowsNeeds)
         SimPnpDevice &first = SimAddPrinter(PathOf(0), row.firstList);
         first.propertyError = row.propertyError;
         first.legacySuccesses = row.legacySuccesses;
-        SimAddPrinter(PathOf(1), {row.expected == 0 ? idPrefix : configuredId});
+        SimAddPrinter(PathOf(1), {row.expected == 0 ? configuredModel : configuredId});
 
         EXPECT_EQ(Lookup(configuredId, row.osFamily), row.expected == nobody ? 0 : 1);
         EXPECT_EQ(QueriesPerDevice(), row.queries);
@@ -306,9 +306,9 @@ TEST_F(PrinterClassTest, OpensOnlyALonePrinterOfTheModel)
         // Each device reports a revision of its own: only the one opened may give it.
         const int revisions[] = {0x0231, 0x0300};
         SimAddPrinter(PathOf(0), {configuredModel + "&REV_0231", configuredId});
-        SimPnpDevice &second =
-            SimAddPrinter(PathOf(1), {configuredModel + "&REV_0300",
-                                      row.second == NEAR_MISS ? idPrefix : configuredIdLower});
+        SimPnpDevice &second = SimAddPrinter(
+            PathOf(1), {configuredModel + "&REV_0300",
+                        row.second == NEAR_MISS ? configuredModel : configuredIdLower});
         // Where two count, a third is there too: two are enough to refuse, it is never read.
         if (row.present == 2)
             SimAddPrinter(PathOf(2), {configuredId});
