@@ -54,7 +54,7 @@ void *TakeBlock(SIZE_T bytes, bool zeroed)
 }
 
 std::string commandLine;
-std::vector<std::string> mutexNames; // every name CreateMutexA was given
+std::vector<std::string> mutexNames; // every name CreateMutexA was given: a second one exists
 UINT errorMode;
 
 } // namespace
@@ -259,7 +259,6 @@ DWORD WINAPI GetTickCount(void)
 }
 
 void SimSetCommandLine(const std::string &line) { commandLine = line; }
-const std::vector<std::string> &SimMutexNames() { return mutexNames; }
 
 LPSTR WINAPI GetCommandLineA(void) { return const_cast<LPSTR>(commandLine.c_str()); }
 

@@ -160,10 +160,6 @@ void SimSetCommandLine(const std::string &line);
 // The process's error mode, as SetErrorMode last set it (0 after a reset).
 UINT SimErrorMode();
 
-// Named mutexes made so far (CreateMutexA), in order; a name made twice answers
-// ERROR_ALREADY_EXISTS.
-const std::vector<std::string> &SimMutexNames();
-
 // ---- Device setup: the present devices of the one interface class the machine knows.
 
 struct SimPnpDevice {

@@ -26,15 +26,15 @@ class Device:
     """One USB printer interface: its instance id, hardware-ID list and device path, and the
     revision it reports: when not None, what follows REV_ in each entry of the list that has one,
     up to the next '&' ("0231", or a malformed "023")."""
+    revision = None
 
-    def __init__(self, hardware_base=None, serial=None, hardware_ids=None, revision=None):
+    def __init__(self, hardware_base=None, serial=None, hardware_ids=None):
         if hardware_base is not None:
-            self.describe(hardware_base, serial, hardware_ids, revision)
+            self.describe(hardware_base, serial, hardware_ids)
 
-    def describe(self, hardware_base, serial, hardware_ids, revision=None):
+    def describe(self, hardware_base, serial, hardware_ids):
         self.instance = "USB\\%s\\%s" % (hardware_base, serial)
         self.hardware_ids = hardware_ids
-        self.revision = revision
         self.path_name = ("usb#%s#%s#%s" % (hardware_base, serial, USBPRINT)).lower()
         self.device_path = "\\\\?\\" + self.path_name
 
@@ -112,8 +112,9 @@ def use_model(build_dir):
     # list it.
     maker_product, interface = configured[:21], configured[21:]
     revised = maker_product + "&REV_" + REVISION + interface
-    TARGET.describe(base, "6&1d2e3f4a&0&0001", [revised, configured.lower()], REVISION)
-    TWIN.describe(base, "6&1d2e3f4a&0&0002", [revised, configured], REVISION)
+    TARGET.describe(base, "6&1d2e3f4a&0&0001", [revised, configured.lower()])
+    TWIN.describe(base, "6&1d2e3f4a&0&0002", [revised, configured])
+    TARGET.revision = TWIN.revision = REVISION
     OTHER.describe("VID_1A2B&PID_0C0D&MI_00", "6&0a0b0c0d&0&0000",
                    ["USB\\VID_1A2B&PID_0C0D&MI_00", maker_product, configured + "2"])
 
@@ -154,36 +155,23 @@ class Printers:
         self.session.registry(device.registry_plug(False))
 
     def restart_after(self, device, rx, count, seconds, revision):
-        """Once the FIFO receiver rx holds count bytes (the whole stream) and its writer has
+        """Once the FIFO receiver rx has had count bytes (the whole stream) and its writer has
         closed it, unplugs device, as a printer restarting into new firmware drops off the bus,
-        and plugs it back seconds later reporting revision, its path leading to rx again; with
-        revision None it never comes back. Runs in a thread, which gives up once rx is closed
-        (the scenario's end), and returns it; its times holds the time.monotonic() of
-        "unplugged" and "back" as they happen."""
-        times = {}
-
-        def stream_closed():
-            with rx.lock:
-                return any(at >= count for at in rx.writer_closes)
-
+        and plugs it back seconds later reporting revision (None: never), its path leading to rx
+        again. In a thread, returned, which gives up once rx is closed (the scenario's end)."""
         def restart():
-            while not rx.quit and not stream_closed():
+            while not rx.quit and not any(at >= count for at in list(rx.writer_closes)):
                 time.sleep(0.02)
-            if rx.quit:
-                return
-            self.unplug(device)
-            times["unplugged"] = time.monotonic()
-            if revision is None:
-                return
-            while not rx.quit and time.monotonic() < times["unplugged"] + seconds:
-                time.sleep(0.05)
             if not rx.quit:
+                self.unplug(device)
+            back = time.monotonic() + seconds
+            while revision is not None and not rx.quit and time.monotonic() < back:
+                time.sleep(0.05)
+            if revision is not None and not rx.quit:
                 device.revision = revision
                 self.plug(device, rx.path)
-                times["back"] = time.monotonic()
 
         thread = threading.Thread(target=restart, daemon=True)
-        thread.times = times
         thread.start()
         return thread
 
